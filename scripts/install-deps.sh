@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs, through apt-get, every Debian package needed to build, test and
+# benchmark ORV Telephone. Checks first and stays quiet when all are present;
+# runs apt-get update only when something has to be installed.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build make g++ clang pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libgmp-dev libssl-dev
+  qt6-base-dev libspeex-dev libspeexdsp-dev libpugixml-dev libminiupnpc-dev portaudio19-dev
+  libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

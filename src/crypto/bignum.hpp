@@ -1,0 +1,17 @@
+// Multi-precision arithmetic: everything the public-key code needs.
+//   bignum_ops.hpp     word-array basics, schoolbook products, long division
+//   bignum_signed.hpp  signed division and multiplication (for the inverse)
+// Values are arrays of 32-bit words, least significant word first.
+#pragma once
+
+#include <cstddef>
+
+#include "crypto/bignum_ops.hpp"
+#include "crypto/bignum_signed.hpp"
+
+namespace orv {
+
+// Width of every public-key value: 128 words, 4096 bits.
+constexpr size_t kBigWords = 128;
+
+}  // namespace orv

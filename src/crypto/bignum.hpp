@@ -1,6 +1,7 @@
 // Multi-precision arithmetic: everything the public-key code needs.
 //   bignum_ops.hpp     word-array basics, schoolbook products, long division
 //   bignum_signed.hpp  signed division and multiplication (for the inverse)
+//   karatsuba.hpp      Karatsuba products over a chain of levels
 // Values are arrays of 32-bit words, least significant word first.
 #pragma once
 
@@ -8,6 +9,7 @@
 
 #include "crypto/bignum_ops.hpp"
 #include "crypto/bignum_signed.hpp"
+#include "crypto/karatsuba.hpp"
 
 namespace orv {
 

@@ -4,6 +4,7 @@
 //   karatsuba.hpp      Karatsuba products over a chain of levels
 //   barrett.hpp        Barrett reduction
 //   mod_inverse.hpp    modular inverse (extended Euclid)
+//   modexp.hpp         Montgomery multiplication and modular exponentiation
 // Values are arrays of 32-bit words, least significant word first.
 #pragma once
 
@@ -14,6 +15,7 @@
 #include "crypto/bignum_signed.hpp"
 #include "crypto/karatsuba.hpp"
 #include "crypto/mod_inverse.hpp"
+#include "crypto/modexp.hpp"
 
 namespace orv {
 

@@ -17,20 +17,15 @@ namespace {
 
 using Level = KaratsubaChain::Level;
 using limbs::AddWords;
-using limbs::Load64;
-using limbs::Store64;
-using limbs::SubBorrow;
+using limbs::SubWords;
 
 constexpr size_t kLeafWords = 16;
 
-// z = z - x - y over m words (m even); returns the total borrow (0, 1 or 2).
+// z = z - x - y over m words; returns the total borrow (0, 1 or 2). Two
+// passes, so that each runs as one unbroken borrow chain.
 uint32_t SubtractTwo(uint32_t* z, const uint32_t* x, const uint32_t* y, size_t m) {
-  uint64_t borrow_x = 0, borrow_y = 0;
-  for (size_t i = 0; i < m; i += 2) {
-    uint64_t t = SubBorrow(Load64(z + i), Load64(x + i), borrow_x);
-    Store64(z + i, SubBorrow(t, Load64(y + i), borrow_y));
-  }
-  return static_cast<uint32_t>(borrow_x + borrow_y);
+  uint32_t borrow = SubWords(z, z, x, m);
+  return borrow + SubWords(z, z, y, m);
 }
 
 template <bool kSquare>

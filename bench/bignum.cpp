@@ -1,0 +1,171 @@
+// 4096-bit arithmetic: our ModExp against GMP's mpz_powm_sec on the same
+// operands, and the pieces it is made of.
+#include <benchmark/benchmark.h>
+#include <gmp.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "crypto/bignum.hpp"
+
+namespace orv {
+namespace {
+
+using Words = std::vector<uint32_t>;
+
+Words RandomWords(size_t n, uint64_t seed) {
+  Words w(n);
+  for (auto& word : w) {
+    seed += 0x9e3779b97f4a7c15ull;
+    uint64_t z = seed;
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+    word = static_cast<uint32_t>(z ^ (z >> 31));
+  }
+  return w;
+}
+
+// A full-width odd modulus, a base below it and a full-width exponent.
+struct Operands {
+  Words modulus = RandomWords(kBigWords, 1);
+  Words base = RandomWords(kBigWords, 2);
+  Words exponent = RandomWords(kBigWords, 3);
+  Operands() {
+    modulus[0] |= 1;
+    modulus[kBigWords - 1] |= 0x80000000;
+    base[kBigWords - 1] &= 0x7fffffff;
+    exponent[kBigWords - 1] |= 0x80000000;
+  }
+};
+
+const Operands& TheOperands() {
+  static const Operands operands;
+  return operands;
+}
+
+// RAII holder for a GMP integer.
+class Mpz {
+ public:
+  Mpz() { mpz_init(z_); }
+  explicit Mpz(const Words& w) : Mpz() { mpz_import(z_, w.size(), -1, sizeof(uint32_t), 0, 0, w.data()); }
+  ~Mpz() { mpz_clear(z_); }
+  Mpz(const Mpz&) = delete;
+  Mpz& operator=(const Mpz&) = delete;
+  mpz_ptr get() { return z_; }
+  Words ToWords(size_t n) const {
+    Words w(n, 0);
+    mpz_export(w.data(), nullptr, -1, sizeof(uint32_t), 0, 0, z_);
+    return w;
+  }
+
+ private:
+  mpz_t z_;
+};
+
+void BM_ModExp4096(benchmark::State& state) {
+  const Operands& o = TheOperands();
+  ModExpContext c(kBigWords);
+  Words result(kBigWords);
+  ModExp(c, result.data(), o.base.data(), o.exponent.data(), o.modulus.data());  // caches the setup
+  for (auto _ : state) {
+    ModExp(c, result.data(), o.base.data(), o.exponent.data(), o.modulus.data());
+    benchmark::DoNotOptimize(result.data());
+  }
+  Mpz m(o.modulus), b(o.base), e(o.exponent), r;
+  mpz_powm_sec(r.get(), b.get(), e.get(), m.get());
+  if (r.ToWords(kBigWords) != result) state.SkipWithError("result differs from GMP");
+}
+BENCHMARK(BM_ModExp4096)->Unit(benchmark::kMillisecond);
+
+void BM_GmpPowmSec4096(benchmark::State& state) {
+  const Operands& o = TheOperands();
+  Mpz m(o.modulus), b(o.base), e(o.exponent), r;
+  for (auto _ : state) {
+    mpz_powm_sec(r.get(), b.get(), e.get(), m.get());
+    benchmark::DoNotOptimize(r.get());
+  }
+}
+BENCHMARK(BM_GmpPowmSec4096)->Unit(benchmark::kMillisecond);
+
+// A new modulus every call: adds the Barrett setup and the inverse for m'.
+void BM_ModExp4096NewModulus(benchmark::State& state) {
+  const Operands& o = TheOperands();
+  Words other = o.modulus;
+  other[1] ^= 2;
+  const Words* moduli[] = {&o.modulus, &other};
+  ModExpContext c(kBigWords);
+  Words result(kBigWords);
+  size_t i = 0;
+  for (auto _ : state) {
+    ModExp(c, result.data(), o.base.data(), o.exponent.data(), moduli[i++ % 2]->data());
+    benchmark::DoNotOptimize(result.data());
+  }
+}
+BENCHMARK(BM_ModExp4096NewModulus)->Unit(benchmark::kMillisecond);
+
+void BM_Multiply16(benchmark::State& state) {
+  const Operands& o = TheOperands();
+  Words product(32);
+  for (auto _ : state) {
+    BigMultiply16(product.data(), o.base.data(), o.exponent.data());
+    benchmark::DoNotOptimize(product.data());
+  }
+}
+BENCHMARK(BM_Multiply16);
+
+void BM_Square16(benchmark::State& state) {
+  const Operands& o = TheOperands();
+  Words product(32);
+  for (auto _ : state) {
+    BigSquare16(product.data(), o.base.data());
+    benchmark::DoNotOptimize(product.data());
+  }
+}
+BENCHMARK(BM_Square16);
+
+void BM_KaratsubaMultiply128(benchmark::State& state) {
+  const Operands& o = TheOperands();
+  KaratsubaChain chain(kBigWords);
+  Words product(2 * kBigWords);
+  for (auto _ : state) {
+    KaratsubaMultiply(chain, product.data(), o.base.data(), o.exponent.data());
+    benchmark::DoNotOptimize(product.data());
+  }
+}
+BENCHMARK(BM_KaratsubaMultiply128);
+
+void BM_KaratsubaSquare128(benchmark::State& state) {
+  const Operands& o = TheOperands();
+  KaratsubaChain chain(kBigWords);
+  Words product(2 * kBigWords);
+  for (auto _ : state) {
+    KaratsubaMultiply(chain, product.data(), o.base.data(), o.base.data());
+    benchmark::DoNotOptimize(product.data());
+  }
+}
+BENCHMARK(BM_KaratsubaSquare128);
+
+void BM_MontgomeryMultiply4096(benchmark::State& state) {
+  const Operands& o = TheOperands();
+  ModExpContext c(kBigWords);
+  MontgomerySetup(c, o.modulus.data());
+  Words a = o.base;
+  for (auto _ : state) {
+    MontgomeryMultiply(c, a.data(), a.data(), o.base.data());
+    benchmark::DoNotOptimize(a.data());
+  }
+}
+BENCHMARK(BM_MontgomeryMultiply4096);
+
+void BM_ModInverse128(benchmark::State& state) {
+  const Operands& o = TheOperands();
+  InverseContext c(kBigWords);
+  Words result(kBigWords);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ModInverse(c, result.data(), o.base.data(), o.modulus.data()));
+  }
+}
+BENCHMARK(BM_ModInverse128)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace orv

@@ -13,6 +13,8 @@ struct KeystreamGenerator {
   // Starts fully reset: noise from the wipe generator, not a fixed sequence.
   KeystreamGenerator();
   ~KeystreamGenerator();
+  KeystreamGenerator(const KeystreamGenerator&) = default;
+  KeystreamGenerator& operator=(const KeystreamGenerator&) = default;
 
   uint8_t buffer[8];
   uint32_t index;        // 0..7, next byte of the buffer

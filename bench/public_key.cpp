@@ -1,0 +1,104 @@
+// Speed of signatures and of the session handshake, and of sealing and
+// opening packets once a session exists.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "alloc_counter.hpp"
+#include "crypto/handshake.hpp"
+#include "crypto/prime_table.hpp"
+#include "crypto/public_key.hpp"
+
+namespace orv {
+namespace {
+
+struct Identity {
+  KeyRecord record;
+  std::string password;
+  const uint8_t* pw() const { return reinterpret_cast<const uint8_t*>(password.data()); }
+};
+
+const Identity& MakeIdentity(size_t which) {
+  static std::unique_ptr<Identity> ids[2];
+  if (!ids[which]) {
+    ids[which] = std::make_unique<Identity>();
+    ids[which]->password = "password " + std::to_string(which);
+    uint32_t p[kNumWords], x[kNumWords];
+    for (size_t i = 0, seen = 0; i < kPrimeTableEntries; ++i)
+      if (PrimeTableEntry(i, p) && seen++ == which) break;
+    SignatureContext ctx;
+    GenerateUserKey(ctx, ids[which]->record.certificate, x, p, nullptr, 0);
+    ProtectPrivateKey(ids[which]->record, x, ids[which]->pw(), ids[which]->password.size());
+  }
+  return *ids[which];
+}
+
+void BM_Sign(benchmark::State& state) {
+  const Identity& id = MakeIdentity(0);
+  uint32_t x[kNumWords];
+  UnprotectPrivateKey(x, id.record, id.pw(), id.password.size());
+  SignatureContext ctx;
+  Signature sig;
+  uint32_t digest[kNumWords] = {1, 2, 3};
+  AllocationReport report(state);
+  for (auto _ : state) Sign(ctx, sig, digest, id.record.certificate, x);
+}
+BENCHMARK(BM_Sign)->Unit(benchmark::kMillisecond);
+
+void BM_Verify(benchmark::State& state) {
+  const Identity& id = MakeIdentity(0);
+  uint32_t x[kNumWords];
+  UnprotectPrivateKey(x, id.record, id.pw(), id.password.size());
+  SignatureContext ctx;
+  Signature sig;
+  uint32_t digest[kNumWords] = {1, 2, 3}, out[kNumWords];
+  Sign(ctx, sig, digest, id.record.certificate, x);
+  AllocationReport report(state);
+  for (auto _ : state) Verify(ctx, out, sig, id.record.certificate);
+}
+BENCHMARK(BM_Verify)->Unit(benchmark::kMillisecond);
+
+void BM_HandshakeStart(benchmark::State& state) {
+  auto init = std::make_unique<HandshakeInitiator>();
+  std::vector<uint8_t> request(kRequestBytes);
+  AllocationReport report(state);
+  for (auto _ : state) HandshakeStart(*init, request.data());
+}
+BENCHMARK(BM_HandshakeStart)->Unit(benchmark::kMillisecond);
+
+// Both sides of the three messages in one process, password derivations included.
+void BM_FullHandshake(benchmark::State& state) {
+  const Identity& a = MakeIdentity(0);
+  const Identity& b = MakeIdentity(1);
+  auto init = std::make_unique<HandshakeInitiator>();
+  auto resp = std::make_unique<HandshakeResponder>();
+  std::vector<uint8_t> request(kRequestBytes), response(kResponseBytes), confirm(kConfirmBytes);
+  for (auto _ : state) {
+    HandshakeStart(*init, request.data());
+    HandshakeOnRequest(*resp, response.data(), request.data(), b.record, b.pw(), b.password.size());
+    HandshakeOnResponse(*init, confirm.data(), response.data(), a.record, a.pw(), a.password.size());
+    if (!HandshakeOnConfirm(*resp, confirm.data())) state.SkipWithError("handshake failed");
+  }
+}
+BENCHMARK(BM_FullHandshake)->Unit(benchmark::kMillisecond);
+
+void BM_SealAndOpen(benchmark::State& state) {
+  const size_t n = static_cast<size_t>(state.range(0));
+  KeystreamGenerator send, receive;
+  uint32_t key[kKeyBlockWords] = {9, 8, 7};
+  KeystreamLoad(send, key);
+  KeystreamLoad(receive, key);
+  std::vector<uint8_t> payload(n, 0x61), packet(n + kSealOverhead), out(n);
+  AllocationReport report(state);
+  for (auto _ : state) {
+    SealPacket(send, packet.data(), payload.data(), n);
+    if (OpenPacket(receive, out.data(), out.size(), packet.data(), packet.size()) != n) state.SkipWithError("open");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * n));
+}
+BENCHMARK(BM_SealAndOpen)->Arg(100)->Arg(1400)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace orv

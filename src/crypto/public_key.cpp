@@ -1,0 +1,191 @@
+#include "crypto/public_key.hpp"
+
+#include <cstring>
+
+#include "crypto/block_hash.hpp"
+#include "crypto/random_pool.hpp"
+#include "crypto/wipe.hpp"
+
+namespace orv {
+namespace {
+
+constexpr size_t kN = kNumWords;
+constexpr uint32_t kTopWordLimit = 0x40000000u;
+
+void Copy(uint32_t* dst, const uint32_t* src, size_t n) { std::memcpy(dst, src, n * sizeof(uint32_t)); }
+
+// remainder = value (n words) mod divisor (n words), both copied first since
+// the division clobbers its inputs.
+void Mod(SignatureContext& ctx, uint32_t* remainder, const uint32_t* value, const uint32_t* divisor, size_t n) {
+  Copy(ctx.dividend.data(), value, n);
+  Copy(ctx.divisor.data(), divisor, n);
+  BigDivide(ctx.quotient.data(), remainder, ctx.dividend.data(), ctx.divisor.data(), n);
+}
+
+// The 256-word product a * b (128 words each) into ctx.product.
+void Multiply(SignatureContext& ctx, const uint32_t* a, const uint32_t* b) {
+  BigMultiply(ctx.product.data(), a, b, kN);
+}
+
+// result = (a * b) mod m with Barrett reduction, set up once per modulus.
+void MulMod(SignatureContext& ctx, uint32_t* result, const uint32_t* a, const uint32_t* b, const uint32_t* m) {
+  if (!ctx.barrett_ready || BigCompare(ctx.barrett_modulus.data(), m, kN) != 0) {
+    Copy(ctx.barrett_modulus.data(), m, kN);
+    BarrettSetup(ctx.barrett, m);
+    ctx.barrett_ready = true;
+  }
+  Multiply(ctx, a, b);
+  BarrettReduce(ctx.barrett, result, ctx.product.data());
+}
+
+// result = (a * b) mod q, through a 256-word division.
+void MulModQ(SignatureContext& ctx, uint32_t* result, const uint32_t* a, const uint32_t* b, const uint32_t* q) {
+  Multiply(ctx, a, b);
+  uint32_t* wide_q = ctx.t.data();  // 256 words
+  Copy(wide_q, q, kN);
+  std::memset(wide_q + kN, 0, kN * sizeof(uint32_t));
+  Copy(ctx.dividend.data(), ctx.product.data(), 2 * kN);
+  BigDivide(ctx.quotient.data(), ctx.product.data(), ctx.dividend.data(), wide_q, 2 * kN);
+  Copy(result, ctx.product.data(), kN);
+}
+
+void HalfOf(uint32_t* q, const uint32_t* p) {
+  Copy(q, p, kN);
+  BigShiftRight1(q, kN);
+}
+
+bool AtMostTwo(const uint32_t* v) {
+  if (v[0] > 2) return false;
+  for (size_t i = 1; i < kN; ++i)
+    if (v[i] != 0) return false;
+  return true;
+}
+
+void WipeScratch(SignatureContext& ctx) {
+  for (SecureWords* w : {&ctx.q, &ctx.k, &ctx.t, &ctx.product, &ctx.quotient, &ctx.dividend, &ctx.divisor}) w->Wipe();
+}
+
+}  // namespace
+
+SignatureContext::SignatureContext()
+    : mod_exp(kN),
+      inverse(kN),
+      barrett(kN),
+      barrett_modulus(kN),
+      g_inverse(kN),
+      q(kN),
+      k(kN),
+      t(2 * kN),
+      product(2 * kN),
+      quotient(2 * kN),
+      dividend(2 * kN),
+      divisor(2 * kN) {}
+
+SignatureContext::~SignatureContext() { ClearSignatureContext(*this); }
+
+void ClearSignatureContext(SignatureContext& ctx) {
+  ctx.mod_exp.Clear();
+  ctx.inverse.Clear();
+  ctx.barrett.Clear();
+  ctx.barrett_modulus.Wipe();
+  ctx.barrett_ready = false;
+  ctx.g_inverse.Wipe();
+  WipeWords(ctx.cached_id, kUserIdWords);
+  ctx.inverse_cached = false;
+  WipeScratch(ctx);
+  WipeAdvance();
+}
+
+void GenerateUserKey(SignatureContext& ctx, Certificate& cert, uint32_t* x, const uint32_t* p, const uint8_t* info,
+                     size_t info_length) {
+  Copy(cert.p, p, kN);
+  do {
+    RandomWords(ctx.k.data(), kN);
+    BigMultiply(ctx.product.data(), ctx.k.data(), ctx.k.data(), kN);
+    std::memcpy(ctx.divisor.data(), p, kN * sizeof(uint32_t));
+    std::memset(ctx.divisor.data() + kN, 0, kN * sizeof(uint32_t));
+    BigDivide(ctx.quotient.data(), ctx.t.data(), ctx.product.data(), ctx.divisor.data(), 2 * kN);
+    Copy(cert.g, ctx.t.data(), kN);
+  } while (AtMostTwo(cert.g));
+  RandomWords(x, kN);
+  x[kN - 1] &= 0x3fffffffu;
+  ModExp(ctx.mod_exp, cert.y, cert.g, x, cert.p);
+  Fingerprint(cert.user_id, cert.g, cert.y, cert.p);
+  ClearSignatureContext(ctx);
+  SetCertificateInfo(cert, info, info_length);
+}
+
+void Sign(SignatureContext& ctx, Signature& sig, uint32_t* digest, const Certificate& signer, const uint32_t* x) {
+  if (!ctx.inverse_cached || std::memcmp(ctx.cached_id, signer.user_id, sizeof ctx.cached_id) != 0) {
+    Copy(ctx.cached_id, signer.user_id, kUserIdWords);
+    ModInverse(ctx.inverse, ctx.g_inverse.data(), signer.g, signer.p);
+    ctx.inverse_cached = true;
+  }
+  HalfOf(ctx.q.data(), signer.p);
+  RandomWords(ctx.k.data(), kN);
+  ctx.k[kN - 1] %= kTopWordLimit;
+  uint32_t* r = ctx.t.data() + kN;  // upper half of the 256-word scratch
+  ModExp(ctx.mod_exp, r, ctx.g_inverse.data(), ctx.k.data(), signer.p);
+  digest[kN - 1] %= kTopWordLimit;
+  MulMod(ctx, sig.e, r, digest, signer.p);
+  uint32_t* e_mod_q = sig.s;  // s is built in place
+  Mod(ctx, e_mod_q, sig.e, ctx.q.data(), kN);
+  uint32_t t[kN];
+  MulModQ(ctx, t, e_mod_q, x, ctx.q.data());
+  if (BigCompare(t, ctx.k.data(), kN) > 0) BigAdd(ctx.k.data(), ctx.k.data(), ctx.q.data(), kN);
+  BigSub(sig.s, ctx.k.data(), t, kN);
+  Mod(ctx, sig.s, sig.s, ctx.q.data(), kN);
+  Copy(sig.user_id, signer.user_id, kUserIdWords);
+  WipeWords(t, kN);
+  WipeScratch(ctx);
+  WipeAdvance();
+}
+
+void Verify(SignatureContext& ctx, uint32_t* output, const Signature& sig, const Certificate& signer) {
+  HalfOf(ctx.q.data(), signer.p);
+  uint32_t e_mod_q[kN], a[kN], b[kN];
+  Mod(ctx, e_mod_q, sig.e, ctx.q.data(), kN);
+  ModExp(ctx.mod_exp, a, signer.g, sig.s, signer.p);
+  ModExp(ctx.mod_exp, b, signer.y, e_mod_q, signer.p);
+  MulMod(ctx, a, a, b, signer.p);
+  MulMod(ctx, output, a, sig.e, signer.p);
+  WipeScratch(ctx);
+}
+
+int SignWithPassword(SignatureContext& ctx, Signature& sig, uint32_t* digest, const Certificate& signer,
+                     const KeyRecord& record, const uint8_t* password, size_t length) {
+  uint32_t x[kN];
+  const int ok = UnprotectPrivateKey(x, record, password, length);
+  if (ok) Sign(ctx, sig, digest, signer, x);
+  WipeWords(x, kN);
+  WipeAdvance();
+  return ok;
+}
+
+void SignedDataDigest(uint32_t* digest, const uint8_t* data, size_t length) {
+  BlockHashContext ctx(kN);
+  BlockHashUpdate(ctx, digest, data, length, static_cast<uint32_t>(length), nullptr, true);
+  digest[kN - 1] %= kTopWordLimit;
+}
+
+int SignData(Signature& sig, const KeyRecord& record, const uint8_t* password, size_t length, const uint8_t* data,
+             size_t data_length) {
+  uint32_t digest[kN];
+  SignedDataDigest(digest, data, data_length);
+  SignatureContext ctx;
+  const int ok = SignWithPassword(ctx, sig, digest, record.certificate, record, password, length);
+  WipeWords(digest, kN);
+  return ok;
+}
+
+int VerifyData(const Signature& sig, const Certificate& cert, const uint8_t* data, size_t data_length) {
+  if (!CheckCertificate(cert)) return 1;
+  if (std::memcmp(sig.user_id, cert.user_id, sizeof sig.user_id) != 0) return 2;
+  uint32_t digest[kN], output[kN];
+  SignedDataDigest(digest, data, data_length);
+  SignatureContext ctx;
+  Verify(ctx, output, sig, cert);
+  return std::memcmp(output, digest, sizeof digest) == 0 ? 0 : 3;
+}
+
+}  // namespace orv

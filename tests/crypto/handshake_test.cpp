@@ -6,7 +6,7 @@
 
 #include "crypto/byte_order.hpp"
 #include "crypto/handshake.hpp"
-#include "test_identity.hpp"
+#include "support/test_identity.hpp"
 
 namespace orv {
 namespace {

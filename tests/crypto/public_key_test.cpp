@@ -9,7 +9,7 @@
 #include "crypto/block_hash.hpp"
 #include "crypto/certificate.hpp"
 #include "crypto/public_key.hpp"
-#include "test_identity.hpp"
+#include "support/test_identity.hpp"
 
 namespace orv {
 namespace {

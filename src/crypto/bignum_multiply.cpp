@@ -9,14 +9,9 @@ namespace orv {
 namespace {
 
 using limbs::Load64;
+using limbs::SignificantWords;
 using limbs::Store64;
 using limbs::u128;
-
-// Number of words up to and including the highest non-zero one.
-size_t SignificantWords(const uint32_t* a, size_t n) {
-  while (n > 0 && a[n - 1] == 0) --n;
-  return n;
-}
 
 // r[0..) += a[0..na) * w, then carries upward until the carry is spent.
 void AddRowProduct(uint32_t* r, const uint32_t* a, size_t na, uint32_t w) {

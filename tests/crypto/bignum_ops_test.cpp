@@ -138,6 +138,25 @@ TEST(BigNegate, IsTwosComplement) {
   }
 }
 
+TEST(BigBitLength, CountsUpToTheHighestSetBit) {
+  Words low_only(20, 0), high_in_eighth(20, 0);
+  low_only[0] = 6;
+  high_in_eighth[11] = 0x10;
+  struct Case {
+    Words value;
+    unsigned bits;
+  };
+  const Case cases[] = {
+      {{0, 0}, 0},
+      {{1, 0}, 1},
+      {{0, 1}, 33},
+      {{0xffffffff, 0xffffffff}, 64},
+      {low_only, 3},  // a long run of zero words on top
+      {high_in_eighth, 32 * 11 + 5},
+  };
+  for (const auto& c : cases) EXPECT_EQ(BigBitLength(c.value.data(), c.value.size()), c.bits);
+}
+
 TEST(BigMultiply, MatchesTheBitByBitProduct) {
   struct Case {
     const char* name;

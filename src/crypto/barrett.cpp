@@ -1,16 +1,16 @@
 // Barrett setup and reduction.
 #include "crypto/barrett.hpp"
 
+#include <bit>
+#include <cassert>
 #include <cstring>
 
 #include "crypto/bignum_ops.hpp"
 #include "crypto/wipe.hpp"
 
 namespace orv {
-namespace {
-
-BarrettContext::Layout MakeLayout(size_t n) {
-  BarrettContext::Layout l{};
+BarrettContext::Layout BarrettContext::MakeLayout(size_t n) {
+  Layout l{};
   size_t at = 0;
   auto take = [&at](size_t words) {
     size_t start = at;
@@ -29,10 +29,11 @@ BarrettContext::Layout MakeLayout(size_t n) {
   return l;
 }
 
-}  // namespace
-
 BarrettContext::BarrettContext(size_t n)
-    : n_(n), layout_(MakeLayout(n)), words_(layout_.total), chain_(2 * n) {}
+    : n_(n), layout_(MakeLayout(n)), words_(layout_.total), chain_(2 * n) {
+  // The Karatsuba chain works on power-of-two widths only.
+  assert(std::has_single_bit(n));
+}
 
 void BarrettContext::Clear() {
   words_.Wipe();

@@ -27,6 +27,7 @@ class BarrettContext {
 
   size_t Width() const { return n_; }
 
+ private:
   // Where each value lives in words_; sizes in words.
   struct Layout {
     size_t modulus;    // m zero-extended, 2n
@@ -40,7 +41,8 @@ class BarrettContext {
     size_t total;
   };
 
- private:
+  static Layout MakeLayout(size_t n);
+
   friend void BarrettSetup(BarrettContext& c, const uint32_t* modulus);
   friend void BarrettReduce(BarrettContext& c, uint32_t* result, const uint32_t* x);
 

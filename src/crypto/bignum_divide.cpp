@@ -17,14 +17,17 @@ void BigDivide(uint32_t* quotient, uint32_t* remainder, uint32_t* dividend, uint
   std::memset(quotient, 0, n * sizeof *quotient);
   std::memset(remainder, 0, n * sizeof *remainder);
   unsigned divisor_bits = BigBitLength(divisor, n);
-  if (divisor_bits == 0 || BigCompare(dividend, divisor, n) < 0) {
+  unsigned dividend_bits = BigBitLength(dividend, n);
+  // Every word above the dividend's top word is 0 in both values (once the
+  // dividend is known to be the larger), so the work is limited to the
+  // words below it.
+  size_t active = WordsFor(dividend_bits);
+  bool below = dividend_bits < divisor_bits ||
+               (dividend_bits == divisor_bits && BigCompare(dividend, divisor, active) < 0);
+  if (divisor_bits == 0 || below) {
     std::memcpy(remainder, dividend, n * sizeof *dividend);
     return;
   }
-  unsigned dividend_bits = BigBitLength(dividend, n);
-  // Every word above the dividend's top word is 0 in both values for the
-  // whole loop, so the work is limited to the words below it.
-  size_t active = WordsFor(dividend_bits);
   unsigned d = dividend_bits - divisor_bits;
   BigShiftLeft(divisor, active, d);
   for (unsigned step = 0; step <= d; ++step) {

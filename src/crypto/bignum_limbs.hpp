@@ -135,6 +135,17 @@ inline uint32_t SubWords(uint32_t* r, const uint32_t* a, const uint32_t* b, size
   return static_cast<uint32_t>(t >> 32) & 1;
 }
 
+// Number of words up to and including the highest non-zero one. Values in
+// wide rows often have long runs of zero words on top; those are skipped
+// eight words at a time.
+inline size_t SignificantWords(const uint32_t* a, size_t n) {
+  while (n >= 8 && (Load64(a + n - 8) | Load64(a + n - 6) | Load64(a + n - 4) | Load64(a + n - 2)) == 0) {
+    n -= 8;
+  }
+  while (n > 0 && a[n - 1] == 0) --n;
+  return n;
+}
+
 // Adds a small value into r[0..n) and carries it upward while it lasts;
 // returns what is left over past word n - 1.
 inline uint32_t AddCarryUp(uint32_t* r, size_t n, uint32_t carry) {

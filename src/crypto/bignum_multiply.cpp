@@ -9,14 +9,9 @@ namespace orv {
 namespace {
 
 using limbs::Load64;
+using limbs::SignificantWords;
 using limbs::Store64;
 using limbs::u128;
-
-// Number of words up to and including the highest non-zero one.
-size_t SignificantWords(const uint32_t* a, size_t n) {
-  while (n > 0 && a[n - 1] == 0) --n;
-  return n;
-}
 
 // r[0..) += a[0..na) * w, then carries upward until the carry is spent.
 void AddRowProduct(uint32_t* r, const uint32_t* a, size_t na, uint32_t w) {
@@ -53,11 +48,7 @@ struct Column {
   }
 };
 
-constexpr int kLimbs16 = 8;  // 16 words as 64-bit limbs
-
-void LoadLimbs16(uint64_t* x, const uint32_t* a) {
-  for (int i = 0; i < kLimbs16; ++i) x[i] = Load64(a + 2 * i);
-}
+constexpr int kLimbs16 = 8;  // 16 words as 64-bit limbs; limb i is words 2i, 2i + 1
 
 }  // namespace
 
@@ -72,30 +63,27 @@ void BigMultiply(uint32_t* r, const uint32_t* a, const uint32_t* b, size_t n) {
 }
 
 // Product scanning over 8 x 8 limbs, fully unrolled: each output column is
-// summed in registers and stored once.
+// summed in registers and stored once. The limbs are read straight from the
+// operands (as memory operands of the multiplications); copying them to a
+// local array first costs more than it saves.
 void BigMultiply16(uint32_t* r, const uint32_t* a, const uint32_t* b) {
-  uint64_t x[kLimbs16], y[kLimbs16];
-  LoadLimbs16(x, a);
-  LoadLimbs16(y, b);
   Column column;
 #pragma GCC unroll 16
   for (int k = 0; k < 2 * kLimbs16 - 1; ++k) {
 #pragma GCC unroll 8
     for (int i = 0; i < kLimbs16; ++i) {
       int j = k - i;
-      if (j >= 0 && j < kLimbs16) column.MulAdd(x[i], y[j]);
+      if (j >= 0 && j < kLimbs16) column.MulAdd(Load64(a + 2 * i), Load64(b + 2 * j));
     }
     Store64(r + 2 * k, column.Next());
   }
   Store64(r + 2 * (2 * kLimbs16 - 1), column.Next());
 }
 
-// Squaring by product scanning: each cross product x[i] * x[j] (i < j)
+// Squaring by product scanning: each cross product a[i] * a[j] (limbs, i < j)
 // appears twice in its column, so a column sums the cross products once,
 // doubles the sum and then adds the square term.
 void BigSquare16(uint32_t* r, const uint32_t* a) {
-  uint64_t x[kLimbs16];
-  LoadLimbs16(x, a);
   Column column;
 #pragma GCC unroll 16
   for (int k = 0; k < 2 * kLimbs16 - 1; ++k) {
@@ -103,14 +91,14 @@ void BigSquare16(uint32_t* r, const uint32_t* a) {
 #pragma GCC unroll 8
     for (int i = 0; i < kLimbs16; ++i) {
       int j = k - i;
-      if (i < j && j < kLimbs16) cross.MulAdd(x[i], x[j]);
+      if (i < j && j < kLimbs16) cross.MulAdd(Load64(a + 2 * i), Load64(a + 2 * j));
     }
     // column += 2 * cross; cross.high stays tiny, so doubling cannot overflow it.
     u128 doubled = cross.low << 1;
     uint64_t doubled_high = (cross.high << 1) | static_cast<uint64_t>(cross.low >> 127);
     column.low += doubled;
     column.high += doubled_high + (column.low < doubled);
-    if (k % 2 == 0) column.MulAdd(x[k / 2], x[k / 2]);
+    if (k % 2 == 0) column.MulAdd(Load64(a + k), Load64(a + k));
     Store64(r + 2 * k, column.Next());
   }
   Store64(r + 2 * (2 * kLimbs16 - 1), column.Next());

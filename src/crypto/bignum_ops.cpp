@@ -31,13 +31,15 @@ void BigShiftRight(uint32_t* a, size_t n, unsigned k) {
     std::memset(a, 0, n * sizeof *a);
     return;
   }
+  // Word i takes its bits from words i + words and i + words + 1; the
+  // 64-bit pair keeps the shift defined for bits == 0. Reading ahead of the
+  // word being written keeps the loop safe in place.
   size_t kept = n - words;
-  for (size_t i = 0; i < kept; ++i) {
-    uint32_t high = i + 1 < kept ? a[i + words + 1] : 0;
-    // (high << 32 | low) >> bits keeps the shift defined for bits == 0.
-    uint64_t pair = uint64_t{high} << 32 | a[i + words];
+  for (size_t i = 0; i + 1 < kept; ++i) {
+    uint64_t pair = uint64_t{a[i + words + 1]} << 32 | a[i + words];
     a[i] = static_cast<uint32_t>(pair >> bits);
   }
+  a[kept - 1] = a[n - 1] >> bits;
   std::memset(a + kept, 0, words * sizeof *a);
 }
 
@@ -56,20 +58,21 @@ void BigShiftLeft(uint32_t* a, size_t n, unsigned k) {
   std::memset(a, 0, words * sizeof *a);
 }
 
+// -a = ~a + 1: the +1 carries through the low zero words (which stay 0)
+// and stops at the lowest non-zero word, which becomes its own negation;
+// every word above it is simply inverted.
 void BigNegate(uint32_t* a, size_t n) {
-  uint32_t carry = 1;
-  for (size_t i = 0; i < n; ++i) {
-    uint64_t t = uint64_t{static_cast<uint32_t>(~a[i])} + carry;
-    a[i] = static_cast<uint32_t>(t);
-    carry = static_cast<uint32_t>(t >> 32);
-  }
+  size_t i = 0;
+  while (i < n && a[i] == 0) ++i;
+  if (i == n) return;
+  a[i] = 0u - a[i];
+  for (++i; i < n; ++i) a[i] = ~a[i];
 }
 
 unsigned BigBitLength(const uint32_t* a, size_t n) {
-  for (size_t i = n; i-- > 0;) {
-    if (a[i] != 0) return static_cast<unsigned>(32 * i + std::bit_width(a[i]));
-  }
-  return 0;
+  size_t words = limbs::SignificantWords(a, n);
+  if (words == 0) return 0;
+  return static_cast<unsigned>(32 * (words - 1) + std::bit_width(a[words - 1]));
 }
 
 bool BigIsZero(const uint32_t* a, size_t n) {

@@ -41,24 +41,59 @@ void Leaf(uint32_t* r, const uint32_t* a, const uint32_t* b, size_t m) {
   }
 }
 
-// r (2m words) = a * b at the given level; end marks the leaves. With
-// kSquare, a == b at every level, so the three sub-products are squares.
+// The step at a level of kM words; kM = 0 when the size is known only at
+// run time (chains wider than the sizes Descend fixes). Fixed sizes turn
+// the limb loops into straight code.
+template <bool kSquare, size_t kM>
+void Step(const Level* level, uint32_t* base, uint32_t* r, const uint32_t* a, const uint32_t* b,
+          size_t m);
+
+// r (2m words) = a * b at the given level: a leaf at 16 words or fewer (the
+// chain has levels exactly for the larger sizes), else a Karatsuba step.
 template <bool kSquare>
-void Step(const Level* level, const Level* end, uint32_t* base, uint32_t* r, const uint32_t* a,
-          const uint32_t* b, size_t m) {
-  if (level == end) {
-    Leaf<kSquare>(r, a, b, m);
-    return;
+void Descend(const Level* level, uint32_t* base, uint32_t* r, const uint32_t* a,
+             const uint32_t* b, size_t m) {
+  switch (m) {
+    case 256: return Step<kSquare, 256>(level, base, r, a, b, m);
+    case 128: return Step<kSquare, 128>(level, base, r, a, b, m);
+    case 64: return Step<kSquare, 64>(level, base, r, a, b, m);
+    case 32: return Step<kSquare, 32>(level, base, r, a, b, m);
+    default: break;
   }
+  if (m <= kLeafWords) {
+    Leaf<kSquare>(r, a, b, m);
+  } else {
+    Step<kSquare, 0>(level, base, r, a, b, m);
+  }
+}
+
+// One sub-product at the level below.
+template <bool kSquare, size_t kM>
+void Child(const Level* level, uint32_t* base, uint32_t* r, const uint32_t* a, const uint32_t* b,
+           size_t h) {
+  if constexpr (kM / 2 == kLeafWords) {
+    Leaf<kSquare>(r, a, b, kLeafWords);
+  } else if constexpr (kM != 0) {
+    Step<kSquare, kM / 2>(level + 1, base, r, a, b, h);
+  } else {
+    Descend<kSquare>(level + 1, base, r, a, b, h);
+  }
+}
+
+// With kSquare, a == b at every level, so the three sub-products are squares.
+template <bool kSquare, size_t kM>
+void Step(const Level* level, uint32_t* base, uint32_t* r, const uint32_t* a, const uint32_t* b,
+          size_t m) {
+  if constexpr (kM != 0) m = kM;
   size_t h = m / 2;
   uint32_t* z1 = base + level->z1;
   uint32_t* sa = base + level->sa;
   uint32_t* sb = kSquare ? sa : base + level->sb;
-  Step<kSquare>(level + 1, end, base, r, a, b, h);
-  Step<kSquare>(level + 1, end, base, r + m, a + h, b + h, h);
+  Child<kSquare, kM>(level, base, r, a, b, h);
+  Child<kSquare, kM>(level, base, r + m, a + h, b + h, h);
   uint32_t ca = AddWords(sa, a, a + h, h);
   uint32_t cb = kSquare ? ca : AddWords(sb, b, b + h, h);
-  Step<kSquare>(level + 1, end, base, z1, sa, sb, h);
+  Child<kSquare, kM>(level, base, z1, sa, sb, h);
   // (sa + ca 2^32h)(sb + cb 2^32h) = sa sb + (ca sb + cb sa) 2^32h + ca cb 2^32m
   uint32_t top = 0;
   if (ca) top += AddWords(z1 + h, z1 + h, sb, h);
@@ -87,12 +122,10 @@ void KaratsubaChain::Clear() {
 }
 
 void KaratsubaChain::Multiply(uint32_t* result, const uint32_t* a, const uint32_t* b) {
-  const Level* first = levels_.data();
-  const Level* end = first + levels_.size();
   if (a == b) {
-    Step<true>(first, end, words_.data(), result, a, a, size_);
+    Descend<true>(levels_.data(), words_.data(), result, a, a, size_);
   } else {
-    Step<false>(first, end, words_.data(), result, a, b, size_);
+    Descend<false>(levels_.data(), words_.data(), result, a, b, size_);
   }
 }
 

@@ -4,6 +4,8 @@
 // and leaves it with one last multiplication by 1.
 #include "crypto/modexp.hpp"
 
+#include <bit>
+#include <cassert>
 #include <cstring>
 
 #include "crypto/bignum_limbs.hpp"
@@ -13,8 +15,12 @@
 namespace orv {
 namespace {
 
-ModExpContext::Layout MakeLayout(size_t n) {
-  ModExpContext::Layout l{};
+bool TestBit(const uint32_t* a, size_t bit) { return (a[bit / 32] >> (bit % 32)) & 1; }
+
+}  // namespace
+
+ModExpContext::Layout ModExpContext::MakeLayout(size_t n) {
+  Layout l{};
   size_t at = 0;
   auto take = [&at](size_t words) {
     size_t start = at;
@@ -41,17 +47,16 @@ ModExpContext::Layout MakeLayout(size_t n) {
   return l;
 }
 
-bool TestBit(const uint32_t* a, size_t bit) { return (a[bit / 32] >> (bit % 32)) & 1; }
-
-}  // namespace
-
 ModExpContext::ModExpContext(size_t n)
     : n_(n),
       layout_(MakeLayout(n)),
       words_(layout_.total),
       chain_(n),
       barrett_(n),
-      inverse_(n + 1) {}
+      inverse_(n + 1) {
+  // The Karatsuba chain works on power-of-two widths only.
+  assert(std::has_single_bit(n));
+}
 
 void ModExpContext::Clear() {
   words_.Wipe();
@@ -62,24 +67,26 @@ void ModExpContext::Clear() {
 }
 
 void MontgomerySetup(ModExpContext& c, const uint32_t* modulus) {
-  const size_t n = c.n_;
-  const auto& l = c.layout_;
-  uint32_t* cached = c.At(l.modulus);
-  if (c.cached_ && BigCompare(cached, modulus, n) == 0) return;
-  std::memcpy(cached, modulus, n * sizeof *cached);
+  uint32_t* cached = c.At(c.layout_.modulus);
+  if (c.cached_ && BigCompare(cached, modulus, c.n_) == 0) return;
+  std::memcpy(cached, modulus, c.n_ * sizeof *cached);
   c.cached_ = true;
   BarrettSetup(c.barrett_, cached);
+  c.ComputeMPrime();
+}
 
-  // m' = (0 - m^-1) mod R, with m and R as values of n + 1 words.
-  uint32_t* a = c.At(l.inverse_a);
-  uint32_t* r = c.At(l.inverse_n);
-  std::memcpy(a, cached, n * sizeof *a);
+// m' = (0 - m^-1) mod R, with m and R as values of n + 1 words.
+void ModExpContext::ComputeMPrime() {
+  const size_t n = n_;
+  uint32_t* a = At(layout_.inverse_a);
+  uint32_t* r = At(layout_.inverse_n);
+  std::memcpy(a, At(layout_.modulus), n * sizeof *a);
   a[n] = 0;
   std::memset(r, 0, n * sizeof *r);
   r[n] = 1;
-  ModInverse(c.inverse_, c.At(l.inverse_out), a, r);
-  std::memcpy(c.At(l.m_prime), c.At(l.inverse_out), n * sizeof *a);
-  BigNegate(c.At(l.m_prime), n);
+  ModInverse(inverse_, At(layout_.inverse_out), a, r);
+  std::memcpy(At(layout_.m_prime), At(layout_.inverse_out), n * sizeof *a);
+  BigNegate(At(layout_.m_prime), n);
 }
 
 void MontgomeryMultiply(ModExpContext& c, uint32_t* result, const uint32_t* a, const uint32_t* b) {
@@ -100,34 +107,41 @@ void MontgomeryMultiply(ModExpContext& c, uint32_t* result, const uint32_t* a, c
   std::memcpy(result, chosen, n * sizeof *result);
 }
 
-void ModExp(ModExpContext& c, uint32_t* result, const uint32_t* base, const uint32_t* exponent,
-            const uint32_t* modulus) {
-  const size_t n = c.n_;
-  const auto& l = c.layout_;
-  MontgomerySetup(c, modulus);
-
-  // The accumulator starts as R mod m, the Montgomery form of 1.
-  uint32_t* dividend = c.At(l.dividend);
-  uint32_t* divisor = c.At(l.divisor);
+// The accumulator starts as R mod m (R = 2^32n divided by m over 2n words),
+// the Montgomery form of 1.
+void ModExpContext::StartAccumulator() {
+  const size_t n = n_;
+  uint32_t* dividend = At(layout_.dividend);
+  uint32_t* divisor = At(layout_.divisor);
   std::memset(dividend, 0, 2 * n * sizeof *dividend);
   dividend[n] = 1;
   std::memset(divisor, 0, 2 * n * sizeof *divisor);
-  std::memcpy(divisor, c.At(l.modulus), n * sizeof *divisor);
-  BigDivide(c.At(l.quotient), c.At(l.remainder), dividend, divisor, 2 * n);
-  uint32_t* accumulator = c.At(l.accumulator);
-  std::memcpy(accumulator, c.At(l.remainder), n * sizeof *accumulator);
+  std::memcpy(divisor, At(layout_.modulus), n * sizeof *divisor);
+  BigDivide(At(layout_.quotient), At(layout_.remainder), dividend, divisor, 2 * n);
+  std::memcpy(At(layout_.accumulator), At(layout_.remainder), n * sizeof *dividend);
+}
 
-  // The squaring value starts as the Montgomery form of the base.
-  uint32_t* square = c.At(l.square);
-  KaratsubaMultiply(c.chain_, c.At(l.t), accumulator, base);
-  BarrettReduce(c.barrett_, square, c.At(l.t));
+// The squaring value starts as the Montgomery form of the base:
+// (R mod m) * base, reduced by Barrett.
+void ModExpContext::StartSquare(const uint32_t* base) {
+  KaratsubaMultiply(chain_, At(layout_.t), At(layout_.accumulator), base);
+  BarrettReduce(barrett_, At(layout_.square), At(layout_.t));
+}
 
+void ModExp(ModExpContext& c, uint32_t* result, const uint32_t* base, const uint32_t* exponent,
+            const uint32_t* modulus) {
+  const size_t n = c.n_;
+  MontgomerySetup(c, modulus);
+  c.StartAccumulator();
+  c.StartSquare(base);
+  uint32_t* accumulator = c.At(c.layout_.accumulator);
+  uint32_t* square = c.At(c.layout_.square);
+  // Every exponent bit costs a squaring, whatever the exponent's length.
   for (size_t bit = 0; bit < 32 * n; ++bit) {
     if (TestBit(exponent, bit)) MontgomeryMultiply(c, accumulator, accumulator, square);
     MontgomeryMultiply(c, square, square, square);
   }
-
-  uint32_t* one = c.At(l.one);
+  uint32_t* one = c.At(c.layout_.one);
   std::memset(one, 0, n * sizeof *one);
   one[0] = 1;
   MontgomeryMultiply(c, result, accumulator, one);

@@ -29,6 +29,7 @@ class ModExpContext {
 
   size_t Width() const { return n_; }
 
+ private:
   // Where each value lives in words_; sizes in words.
   struct Layout {
     size_t modulus;      // cached modulus m, n
@@ -50,7 +51,8 @@ class ModExpContext {
     size_t total;
   };
 
- private:
+  static Layout MakeLayout(size_t n);
+
   friend void MontgomerySetup(ModExpContext& c, const uint32_t* modulus);
   friend void MontgomeryMultiply(ModExpContext& c, uint32_t* result, const uint32_t* a,
                                  const uint32_t* b);
@@ -58,6 +60,9 @@ class ModExpContext {
                      const uint32_t* exponent, const uint32_t* modulus);
 
   uint32_t* At(size_t offset) { return words_.data() + offset; }
+  void ComputeMPrime();                   // m' from the cached modulus
+  void StartAccumulator();                // accumulator = R mod m
+  void StartSquare(const uint32_t* base);  // square = base R mod m
 
   size_t n_ = 0;
   bool cached_ = false;

@@ -76,7 +76,7 @@ TEST_P(KaratsubaWidth, EqualsTheSchoolbookProduct) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Widths, KaratsubaWidth, testing::Values(4, 16, 32, 64, 128, 256));
+INSTANTIATE_TEST_SUITE_P(Widths, KaratsubaWidth, testing::Values(4, 16, 32, 64, 128, 256, 512));
 
 TEST(KaratsubaChain, RoundsItsWidthUpToAPowerOfTwo) {
   EXPECT_EQ(KaratsubaChain(100).Size(), 128u);

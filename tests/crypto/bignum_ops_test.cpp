@@ -121,13 +121,40 @@ TEST(BigShift, RightAndLeftByWordAndBitAmounts) {
 }
 
 TEST(BigNegate, IsTwosComplement) {
-  Words zero = {0, 0}, one = {1, 0}, high = {0, 0x80000000};
-  BigNegate(zero.data(), 2);
-  BigNegate(one.data(), 2);
-  BigNegate(high.data(), 2);
-  EXPECT_EQ(zero, (Words{0, 0}));
-  EXPECT_EQ(one, (Words{0xffffffff, 0xffffffff}));
-  EXPECT_EQ(high, (Words{0, 0x80000000}));
+  struct Case {
+    Words value, negated;
+  };
+  const Case cases[] = {
+      {{0, 0, 0}, {0, 0, 0}},
+      {{1, 0, 0}, {0xffffffff, 0xffffffff, 0xffffffff}},
+      {{0, 5, 0}, {0, 0xfffffffb, 0xffffffff}},  // low zero words stay zero
+      {{0, 0, 0x80000000}, {0, 0, 0x80000000}},
+      {{7, 1, 2}, {0xfffffff9, 0xfffffffe, 0xfffffffd}},
+  };
+  for (const auto& c : cases) {
+    Words v = c.value;
+    BigNegate(v.data(), v.size());
+    EXPECT_EQ(v, c.negated);
+  }
+}
+
+TEST(BigBitLength, CountsUpToTheHighestSetBit) {
+  Words low_only(20, 0), high_in_eighth(20, 0);
+  low_only[0] = 6;
+  high_in_eighth[11] = 0x10;
+  struct Case {
+    Words value;
+    unsigned bits;
+  };
+  const Case cases[] = {
+      {{0, 0}, 0},
+      {{1, 0}, 1},
+      {{0, 1}, 33},
+      {{0xffffffff, 0xffffffff}, 64},
+      {low_only, 3},  // a long run of zero words on top
+      {high_in_eighth, 32 * 11 + 5},
+  };
+  for (const auto& c : cases) EXPECT_EQ(BigBitLength(c.value.data(), c.value.size()), c.bits);
 }
 
 TEST(BigMultiply, MatchesTheBitByBitProduct) {
@@ -202,10 +229,13 @@ TEST(BigDivide, QuotientTimesDivisorPlusRemainderIsTheDividend) {
 }
 
 TEST(BigDivide, DividendBelowDivisorGivesZeroQuotient) {
-  Words dividend = {5, 1}, divisor = {0, 2}, q = {7, 7}, r(2);
-  BigDivide(q.data(), r.data(), dividend.data(), divisor.data(), 2);
-  EXPECT_EQ(q, (Words{0, 0}));
-  EXPECT_EQ(r, (Words{5, 1}));
+  const Words dividends[] = {{5, 1}, {5, 2}, {0, 0}};  // shorter, same length, zero
+  for (const auto& dividend : dividends) {
+    Words x = dividend, divisor = {6, 2}, q = {7, 7}, r(2);
+    BigDivide(q.data(), r.data(), x.data(), divisor.data(), 2);
+    EXPECT_EQ(q, (Words{0, 0}));
+    EXPECT_EQ(r, dividend);
+  }
 }
 
 TEST(BigDivide, FullWidthByAShorterDivisor) {

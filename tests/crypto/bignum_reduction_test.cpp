@@ -31,11 +31,17 @@ Words Product(const Words& a, const Words& b) {
   return r;
 }
 
+// x zero-extended to w words.
+Words Extended(const Words& x, size_t w) {
+  Words r(w, 0);
+  std::copy(x.begin(), x.end(), r.begin());
+  return r;
+}
+
 // x mod m by long division; x has twice the width of m.
 Words Remainder(const Words& x, const Words& m) {
   size_t w = x.size();
-  Words dividend = x, divisor(w, 0), q(w), r(w);
-  std::copy(m.begin(), m.end(), divisor.begin());
+  Words dividend = x, divisor = Extended(m, w), q(w), r(w);
   BigDivide(q.data(), r.data(), dividend.data(), divisor.data(), w);
   return Words(r.begin(), r.begin() + m.size());
 }
@@ -52,13 +58,6 @@ Words Below(const Words& m, uint64_t seed) {
   Words a = RandomWords(m.size(), seed);
   a.back() &= 0x7fffffff;
   return a;
-}
-
-// x zero-extended to w words.
-Words Extended(const Words& x, size_t w) {
-  Words r(w, 0);
-  std::copy(x.begin(), x.end(), r.begin());
-  return r;
 }
 
 TEST(BarrettReduce, EqualsTheLongDivisionRemainder) {

@@ -31,7 +31,12 @@ std::string QuoteIfNeeded(std::string_view value) {
                                              kBlanks.find(value.back()) != std::string_view::npos);
   const bool quoted = value.size() >= 2 && value.front() == '"' && value.back() == '"';
   if (!edge_blank && !quoted) return std::string(value);
-  return "\"" + std::string(value) + "\"";
+  std::string out;
+  out.reserve(value.size() + 2);
+  out += '"';
+  out += value;
+  out += '"';
+  return out;
 }
 
 }  // namespace

@@ -228,6 +228,12 @@ TEST_F(EventLogTest, EchoStreamGetsEventLinesWithPlainLineEnds) {
   EXPECT_EQ(std::string(buffer, n), "26/01/02 03:04:05 - upnp:\tUPnP mapping was set successfully\n");
 }
 
+// The source and message of the concurrency tests' event lines.
+std::string ThreadSource(int t) { return std::string(1, 'T').append(std::to_string(t)); }
+std::string ThreadMessage(int t, int i) {
+  return std::string("message ").append(std::to_string(i)).append(" of thread ").append(std::to_string(t));
+}
+
 // A padding line of the concurrency test: "<stamp> - T<n>:\tppp...".
 bool IsPadLine(const std::string& line) {
   const size_t tab = line.find('\t');
@@ -264,8 +270,8 @@ TEST_F(EventLogTest, ConcurrentLoggingKeepsLinesWholeThroughRotations) {
       threads.emplace_back([t] {
         const std::string pad(100000, 'p');  // big lines, so that the file rotates several times
         for (int i = 0; i < kEach; ++i) {
-          LogEvent("T" + std::to_string(t), "message " + std::to_string(i) + " of thread " + std::to_string(t));
-          if (i % 50 == 0) LogEvent("T" + std::to_string(t), pad);
+          LogEvent(ThreadSource(t), ThreadMessage(t, i));
+          if (i % 50 == 0) LogEvent(ThreadSource(t), pad);
           Packet();
         }
       });
@@ -288,7 +294,7 @@ TEST_F(EventLogTest, LoggingWhileTheLogClosesIsSafe) {
     for (int t = 0; t < 3; ++t) {
       threads.emplace_back([&, t] {
         for (int i = 0; !stop.load(); ++i) {
-          LogEvent("T" + std::to_string(t), "message " + std::to_string(i) + " of thread " + std::to_string(t));
+          LogEvent(ThreadSource(t), ThreadMessage(t, i));
           Packet();
           ++calls;
         }

@@ -60,12 +60,14 @@ TEST(IniFile, SetChangesOnlyItsKeyAndKeepsEverythingElse) {
             "AGC=1\n");
 }
 
+std::string KeyName(size_t i) { return std::string(1, 'k').append(std::to_string(i)); }
+
 TEST(IniFile, ValuesRoundTripThroughText) {
   const std::string values[] = {"plain", "  leading", "trailing\t", "\"quoted\"", "", "a=b;c", "\xC3\xA9t\xC3\xA9"};
   IniFile ini;
-  for (size_t i = 0; i < std::size(values); ++i) ASSERT_TRUE(ini.Set("S", "k" + std::to_string(i), values[i]));
+  for (size_t i = 0; i < std::size(values); ++i) ASSERT_TRUE(ini.Set("S", KeyName(i), values[i]));
   const IniFile back = IniFile::Parse(ini.Text());
-  for (size_t i = 0; i < std::size(values); ++i) EXPECT_EQ(back.Get("S", "k" + std::to_string(i)), values[i]) << i;
+  for (size_t i = 0; i < std::size(values); ++i) EXPECT_EQ(back.Get("S", KeyName(i)), values[i]) << i;
 }
 
 TEST(IniFile, RefusesValuesThatWouldBreakTheLine) {

@@ -7,6 +7,16 @@ namespace {
 
 constexpr int64_t kMegabyte = 1048576;
 
+// The reused line buffer keeps its room between lines, but not the room an
+// unusually long message needed.
+constexpr size_t kKeptLineCapacity = 64 * 1024;
+
+void ReleaseLargeBuffer(std::string& line) {
+  if (line.capacity() <= kKeptLineCapacity) return;
+  line.clear();
+  line.shrink_to_fit();
+}
+
 }  // namespace
 
 LogState::LogState(LogOptions options) : options_(std::move(options)) {}
@@ -82,6 +92,7 @@ void LogState::Event(std::string_view source, std::string_view message) {
   line_.clear();
   AppendEventLine(line_, stamp.view(), source, message);
   file_.Write(line_);  // one write per line: nothing waits in a buffer
+  ReleaseLargeBuffer(line_);
 }
 
 void LogState::Packet(TraceDirection direction, uint32_t ipv4, uint16_t port, const uint32_t* user_id,
@@ -111,6 +122,7 @@ void LogState::AddressUpdate(std::string_view text) {
   line_.clear();
   AppendAddressUpdateLine(line_, text);
   file_.Write(line_);
+  ReleaseLargeBuffer(line_);
 }
 
 }  // namespace orv

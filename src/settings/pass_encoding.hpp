@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "settings/password_bytes.hpp"
+#include "identity/password_bytes.hpp"
 
 namespace orv {
 

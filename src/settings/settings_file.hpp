@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "settings/file_replace.hpp"
-#include "settings/password_bytes.hpp"
+#include "identity/password_bytes.hpp"
 #include "settings/profile_paths.hpp"
 #include "settings/settings.hpp"
 

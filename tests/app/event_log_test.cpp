@@ -6,13 +6,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "../settings/temp_dir.hpp"
+#include "support/temp_dir.hpp"
 #include "app/log_file.hpp"
 #include "app/recording_log_sink.hpp"
 #include "app/scripted_ui_port.hpp"
@@ -20,8 +19,8 @@
 namespace orv {
 namespace {
 
-using testing::ReadWholeFile;
-using testing::TempDir;
+using test::ReadWholeFile;
+using test::TempDir;
 
 const uint32_t kPeer[8] = {1, 2, 3, 4, 5, 6, 7, 8};
 
@@ -241,12 +240,22 @@ bool IsPadLine(const std::string& line) {
          line.find_first_not_of('p', tab + 1) == std::string::npos;
 }
 
+bool StartsWith(const std::string& s, const std::string& p) { return s.compare(0, p.size(), p) == 0; }
+bool EndsWith(const std::string& s, const std::string& p) {
+  return s.size() >= p.size() && s.compare(s.size() - p.size(), p.size(), p) == 0;
+}
+
+// One of the line kinds the concurrency test writes.
+bool IsKnownLine(const std::string& line) {
+  if (line.empty() || StartsWith(line, "Log normaly finished at ")) return true;
+  if (StartsWith(line, "Log started at ")) return EndsWith(line, ", ORV version 298");
+  if (StartsWith(line, "26/12/10 05:09:00 - T"))
+    return line.find(":\tmessage ") != std::string::npos && line.find(" of thread ") != std::string::npos;
+  return StartsWith(line, "26/12/10 05:09:00:\tTX\t") && EndsWith(line, " type 0 (encoded) size 120");
+}
+
 // Every line of the file is whole: one of the kinds the log writes.
 void ExpectWholeLines(const std::string& text) {
-  static const std::regex kLine(
-      "|Log started at .*, ORV version 298|Log normaly finished at .*"
-      "|26/12/10 05:09:00 - T[0-9]:\tmessage [0-9]+ of thread [0-9]"
-      "|26/12/10 05:09:00:\tTX\t.* type 0 \\(encoded\\) size 120");
   std::istringstream in(text);
   std::string line;
   size_t n = 0;
@@ -254,7 +263,7 @@ void ExpectWholeLines(const std::string& text) {
     ASSERT_FALSE(line.empty() || line.back() != '\r') << "line " << n << " lacks its CR";
     line.pop_back();
     if (IsPadLine(line)) continue;
-    ASSERT_TRUE(std::regex_match(line, kLine)) << "line " << n << ": " << line.substr(0, 200);
+    ASSERT_TRUE(IsKnownLine(line)) << "line " << n << ": " << line.substr(0, 200);
     ++n;
   }
 }

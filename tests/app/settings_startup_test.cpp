@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "../settings/temp_dir.hpp"
+#include "support/temp_dir.hpp"
 #include "app/event_log.hpp"
 #include "app/recording_log_sink.hpp"
 #include "app/scripted_ui_port.hpp"
@@ -14,8 +14,8 @@
 namespace orv {
 namespace {
 
-using testing::TempDir;
-using testing::WriteWholeFile;
+using test::TempDir;
+using test::WriteWholeFile;
 using Effect = ScriptedUiPort::Effect;
 
 class SettingsStartupTest : public ::testing::Test {

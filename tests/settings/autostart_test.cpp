@@ -4,13 +4,13 @@
 
 #include <filesystem>
 
-#include "temp_dir.hpp"
+#include "support/temp_dir.hpp"
 
 namespace orv {
 namespace {
 
-using testing::ReadWholeFile;
-using testing::TempDir;
+using test::ReadWholeFile;
+using test::TempDir;
 
 TEST(Autostart, EntryIsWrittenAndRemoved) {
   TempDir dir;
@@ -46,7 +46,7 @@ TEST(Autostart, ExecQuotesOddPathsAndPassesTheProfile) {
 
 TEST(Autostart, NothingIsWrittenWhenTheFolderCannotBeMade) {
   TempDir dir;
-  testing::WriteWholeFile(dir / "config", "a plain file");
+  test::WriteWholeFile(dir / "config", "a plain file");
   EXPECT_FALSE(SetAutostart({dir / "config", "/opt/orv", ""}, true));
   EXPECT_FALSE(SetAutostart({dir / "c2", "", ""}, true));  // the program's path is unknown
 }

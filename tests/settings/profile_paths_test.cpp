@@ -5,13 +5,13 @@
 
 #include <filesystem>
 
-#include "temp_dir.hpp"
+#include "support/temp_dir.hpp"
 
 namespace orv {
 namespace {
 
-using testing::TempDir;
-using testing::WriteWholeFile;
+using test::TempDir;
+using test::WriteWholeFile;
 
 TEST(ProfilePaths, ProfileDirectoryComesFromArgumentThenXdgThenHome) {
   struct Case {

@@ -8,7 +8,7 @@
 
 #include "settings/pass_encoding.hpp"
 #include "settings/settings_keys.hpp"
-#include "temp_dir.hpp"
+#include "support/temp_dir.hpp"
 
 namespace orv {
 
@@ -20,9 +20,9 @@ void PrintTo(const Settings& s, std::ostream* os) {
 
 namespace {
 
-using testing::ReadWholeFile;
-using testing::TempDir;
-using testing::WriteWholeFile;
+using test::ReadWholeFile;
+using test::TempDir;
+using test::WriteWholeFile;
 
 class SettingsFileTest : public ::testing::Test {
  protected:

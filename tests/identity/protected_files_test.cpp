@@ -195,3 +195,27 @@ TEST(EncryptedXml, FailedSaveKeepsTheOldFile) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST(EncryptedXml, DamagedFilesAreRefusedAndKept) {
+  test::TempDir dir;
+  const std::string path = dir.File("downloads.xml");
+  const auto& a = test::Alice();
+  std::vector<uint8_t> garbage(1003);
+  for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<uint8_t>(i * 37 + 11);
+  const std::vector<std::vector<uint8_t>> files = {{}, std::vector<uint8_t>(10, 1), std::vector<uint8_t>(32, 2),
+                                                   garbage};
+  for (const auto& bytes : files) {
+    test::WriteFileBytes(path, bytes);
+    pugi::xml_document doc;
+    EXPECT_FALSE(LoadEncryptedXml(path, doc, a.record, a.pw(), a.password.size())) << bytes.size();
+    EXPECT_EQ(test::ReadFileBytes(path), bytes);
+  }
+  pugi::xml_document doc;
+  EXPECT_FALSE(LoadEncryptedXml(dir.File("missing.xml"), doc, a.record, a.pw(), a.password.size()));
+}
+
+}  // namespace
+}  // namespace orv

@@ -1,27 +1,37 @@
 #include "identity/replace_file.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace orv {
+namespace {
 
-ReplaceResult ReplaceFileContent(const std::string& path, const uint8_t* data, size_t size) {
-  if (path.empty()) return ReplaceResult::kCannotOpen;
-  const std::string temp = path + ".tmp";
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return ReplaceResult::kCannotOpen;
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
   size_t done = 0;
   while (done < size) {
     const ssize_t n = ::write(fd, data + done, size - done);
-    if (n <= 0) break;
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
     done += static_cast<size_t>(n);
   }
-  const bool complete = done == size && ::fsync(fd) == 0;
+  return true;
+}
+
+}  // namespace
+
+ReplaceResult ReplaceFileContent(const std::string& path, const uint8_t* data, size_t size, mode_t mode) {
+  if (path.empty()) return ReplaceResult::kCannotOpen;
+  std::string temp = path + ".XXXXXX";
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) return ReplaceResult::kCannotOpen;
+  const bool written = ::fchmod(fd, mode) == 0 && WriteAll(fd, data, size) && ::fsync(fd) == 0;
   const bool closed = ::close(fd) == 0;
-  if (!complete || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
+  if (!written || !closed || std::rename(temp.c_str(), path.c_str()) != 0) {
+    ::unlink(temp.c_str());
     return ReplaceResult::kShortWrite;
   }
   return ReplaceResult::kDone;

@@ -1,5 +1,7 @@
 #include "settings/file_replace.hpp"
 
+#include "identity/replace_file.hpp"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,16 +33,6 @@ class Descriptor {
  private:
   int fd_;
 };
-
-bool WriteAll(int fd, std::string_view data) {
-  while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data.remove_prefix(static_cast<size_t>(n));
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -84,15 +76,8 @@ FileRead ReadFileLimited(const std::string& path, size_t limit) {
 }
 
 bool ReplaceFile(const std::string& path, std::string_view data, mode_t mode) {
-  std::string temp = path + ".XXXXXX";
-  Descriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
-  if (fd.get() < 0) return false;
-  const bool written = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), data) && ::fsync(fd.get()) == 0;
-  if (!fd.Close() || !written || std::rename(temp.c_str(), path.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  return true;
+  return ReplaceFileContent(path, reinterpret_cast<const uint8_t*>(data.data()), data.size(), mode) ==
+         ReplaceResult::kDone;
 }
 
 }  // namespace orv

@@ -7,29 +7,21 @@
 #include <vector>
 
 #include "crypto/bignum.hpp"
+#include "support/seeded_words.hpp"
 
 namespace orv {
 namespace {
 
-using Words = std::vector<uint32_t>;
+using test::Schoolbook;
+using test::SeededWords;
+using test::Words;
 
-Words RandomWords(size_t n, uint64_t seed) {
-  Words w(n);
-  for (auto& word : w) {
-    seed += 0x9e3779b97f4a7c15ull;
-    uint64_t z = seed;
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-    word = static_cast<uint32_t>(z ^ (z >> 31));
-  }
-  return w;
-}
 
 // A full-width odd modulus, a base below it and a full-width exponent.
 struct Operands {
-  Words modulus = RandomWords(kBigWords, 1);
-  Words base = RandomWords(kBigWords, 2);
-  Words exponent = RandomWords(kBigWords, 3);
+  Words modulus = SeededWords(kBigWords, 1);
+  Words base = SeededWords(kBigWords, 2);
+  Words exponent = SeededWords(kBigWords, 3);
   Operands() {
     modulus[0] |= 1;
     modulus[kBigWords - 1] |= 0x80000000;

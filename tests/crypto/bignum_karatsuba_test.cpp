@@ -7,29 +7,16 @@
 #include <vector>
 
 #include "crypto/bignum.hpp"
+#include "support/seeded_words.hpp"
 
 namespace orv {
 namespace {
 
-using Words = std::vector<uint32_t>;
+using test::Schoolbook;
+using test::SeededWords;
+using test::Words;
 
-Words RandomWords(size_t n, uint64_t seed) {
-  Words w(n);
-  for (auto& word : w) {
-    seed += 0x9e3779b97f4a7c15ull;
-    uint64_t z = seed;
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-    word = static_cast<uint32_t>(z ^ (z >> 31));
-  }
-  return w;
-}
 
-Words Schoolbook(const Words& a, const Words& b) {
-  Words r(2 * a.size());
-  BigMultiply(r.data(), a.data(), b.data(), a.size());
-  return r;
-}
 
 Words Karatsuba(KaratsubaChain& chain, const Words& a, const Words& b) {
   Words r(2 * a.size());
@@ -38,7 +25,7 @@ Words Karatsuba(KaratsubaChain& chain, const Words& a, const Words& b) {
 }
 
 Words HighHalfZero(size_t n, uint64_t seed) {
-  Words w = RandomWords(n, seed);
+  Words w = SeededWords(n, seed);
   std::fill(w.begin() + n / 2, w.end(), 0);
   return w;
 }
@@ -62,12 +49,12 @@ TEST_P(KaratsubaWidth, EqualsTheSchoolbookProduct) {
     Words a, b;
   };
   const Case cases[] = {
-      {"random", RandomWords(n, 1), RandomWords(n, 2)},
+      {"random", SeededWords(n, 1), SeededWords(n, 2)},
       {"all ones", Words(n, 0xffffffff), Words(n, 0xffffffff)},
       {"high halves zero", HighHalfZero(n, 3), HighHalfZero(n, 4)},
-      {"one high half zero", RandomWords(n, 5), HighHalfZero(n, 6)},
+      {"one high half zero", SeededWords(n, 5), HighHalfZero(n, 6)},
       {"low halves ones", LowHalfOnes(n), Words(n, 0xffffffff)},
-      {"zero", RandomWords(n, 7), Words(n, 0)},
+      {"zero", SeededWords(n, 7), Words(n, 0)},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Karatsuba(chain, c.a, c.b), Schoolbook(c.a, c.b)) << c.name;
@@ -85,7 +72,7 @@ TEST(KaratsubaChain, RoundsItsWidthUpToAPowerOfTwo) {
 
 TEST(KaratsubaChain, GivesTheSameProductsAfterClearAndAfterAMove) {
   KaratsubaChain chain(kBigWords);
-  Words a = RandomWords(kBigWords, 8), b = RandomWords(kBigWords, 9);
+  Words a = SeededWords(kBigWords, 8), b = SeededWords(kBigWords, 9);
   Words expected = Schoolbook(a, b);
   EXPECT_EQ(Karatsuba(chain, a, b), expected);
   chain.Clear();

@@ -7,24 +7,16 @@
 #include <vector>
 
 #include "crypto/bignum.hpp"
+#include "support/seeded_words.hpp"
 
 namespace orv {
 namespace {
 
-using Words = std::vector<uint32_t>;
+using test::Schoolbook;
+using test::SeededWords;
+using test::Words;
 
 // Deterministic test words (splitmix64, low 32 bits of each output).
-Words RandomWords(size_t n, uint64_t seed) {
-  Words w(n);
-  for (auto& word : w) {
-    seed += 0x9e3779b97f4a7c15ull;
-    uint64_t z = seed;
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-    word = static_cast<uint32_t>(z ^ (z >> 31));
-  }
-  return w;
-}
 
 // The product by the grade-school binary method: for every set bit i of b,
 // add a << i. Slow, but plainly right, and unlike the word algorithms.
@@ -41,11 +33,6 @@ Words ReferenceProduct(const Words& a, const Words& b) {
   return product;
 }
 
-Words Schoolbook(const Words& a, const Words& b) {
-  Words r(2 * a.size());
-  BigMultiply(r.data(), a.data(), b.data(), a.size());
-  return r;
-}
 
 TEST(BigCompare, OrdersByTheMostSignificantDifferingWord) {
   struct Case {
@@ -80,7 +67,7 @@ TEST(BigAddSub, CarryAndBorrowRunThroughEveryWord) {
 }
 
 TEST(BigAddSub, ResultMayAliasEitherOperand) {
-  Words a = RandomWords(5, 1), b = RandomWords(5, 2);
+  Words a = SeededWords(5, 1), b = SeededWords(5, 2);
   Words sum(5);
   uint32_t carry = BigAdd(sum.data(), a.data(), b.data(), 5);
   Words x = a, y = b;
@@ -166,14 +153,14 @@ TEST(BigMultiply, MatchesTheBitByBitProduct) {
   Words sparse(9, 0);
   sparse[0] = 3;
   sparse[5] = 0x80000000;
-  Words short_a = RandomWords(9, 3);
+  Words short_a = SeededWords(9, 3);
   for (size_t i = 4; i < 9; ++i) short_a[i] = 0;
   const Case cases[] = {
-      {"random", RandomWords(9, 1), RandomWords(9, 2)},
+      {"random", SeededWords(9, 1), SeededWords(9, 2)},
       {"all ones", ones, ones},
-      {"zero words in b", RandomWords(9, 4), sparse},
-      {"leading zero words in a", short_a, RandomWords(9, 5)},
-      {"zero factor", RandomWords(9, 6), Words(9, 0)},
+      {"zero words in b", SeededWords(9, 4), sparse},
+      {"leading zero words in a", short_a, SeededWords(9, 5)},
+      {"zero factor", SeededWords(9, 6), Words(9, 0)},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(Schoolbook(c.a, c.b), ReferenceProduct(c.a, c.b)) << c.name;
@@ -182,7 +169,7 @@ TEST(BigMultiply, MatchesTheBitByBitProduct) {
 }
 
 TEST(BigMultiply, SixteenWordProductsAndSquares) {
-  const Words inputs[] = {RandomWords(16, 7), RandomWords(16, 8), Words(16, 0xffffffff),
+  const Words inputs[] = {SeededWords(16, 7), SeededWords(16, 8), Words(16, 0xffffffff),
                           Words(16, 0)};
   for (const auto& a : inputs) {
     Words square(32);
@@ -219,12 +206,12 @@ void ExpectDivision(const Words& dividend, const Words& divisor) {
 TEST(BigDivide, QuotientTimesDivisorPlusRemainderIsTheDividend) {
   Words small_divisor(8, 0);
   small_divisor[0] = 0x12345;
-  Words half_width = RandomWords(8, 11);
+  Words half_width = SeededWords(8, 11);
   for (size_t i = 4; i < 8; ++i) half_width[i] = 0;
-  ExpectDivision(RandomWords(8, 10), half_width);
-  ExpectDivision(RandomWords(8, 12), small_divisor);
+  ExpectDivision(SeededWords(8, 10), half_width);
+  ExpectDivision(SeededWords(8, 12), small_divisor);
   ExpectDivision(Words(8, 0xffffffff), Words{1, 0, 0, 0, 0, 0, 0, 0});
-  Words value = RandomWords(8, 13);
+  Words value = SeededWords(8, 13);
   ExpectDivision(value, value);
 }
 
@@ -239,9 +226,9 @@ TEST(BigDivide, DividendBelowDivisorGivesZeroQuotient) {
 }
 
 TEST(BigDivide, FullWidthByAShorterDivisor) {
-  Words divisor = RandomWords(kBigWords, 15);
+  Words divisor = SeededWords(kBigWords, 15);
   for (size_t i = 70; i < kBigWords; ++i) divisor[i] = 0;
-  ExpectDivision(RandomWords(kBigWords, 14), divisor);
+  ExpectDivision(SeededWords(kBigWords, 14), divisor);
 }
 
 // Signed values of two words, written as int64_t for readability.

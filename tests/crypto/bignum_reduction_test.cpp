@@ -7,23 +7,15 @@
 #include <vector>
 
 #include "crypto/bignum.hpp"
+#include "support/seeded_words.hpp"
 
 namespace orv {
 namespace {
 
-using Words = std::vector<uint32_t>;
+using test::Schoolbook;
+using test::SeededWords;
+using test::Words;
 
-Words RandomWords(size_t n, uint64_t seed) {
-  Words w(n);
-  for (auto& word : w) {
-    seed += 0x9e3779b97f4a7c15ull;
-    uint64_t z = seed;
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
-    word = static_cast<uint32_t>(z ^ (z >> 31));
-  }
-  return w;
-}
 
 Words Product(const Words& a, const Words& b) {
   Words r(2 * a.size());
@@ -47,7 +39,7 @@ Words Remainder(const Words& x, const Words& m) {
 }
 
 Words OddModulus(size_t n, uint64_t seed) {
-  Words m = RandomWords(n, seed);
+  Words m = SeededWords(n, seed);
   m[0] |= 1;
   m[n - 1] |= 0x80000000;
   return m;
@@ -55,7 +47,7 @@ Words OddModulus(size_t n, uint64_t seed) {
 
 // A value below m (its top bit cleared, m's set).
 Words Below(const Words& m, uint64_t seed) {
-  Words a = RandomWords(m.size(), seed);
+  Words a = SeededWords(m.size(), seed);
   a.back() &= 0x7fffffff;
   return a;
 }
@@ -63,14 +55,14 @@ Words Below(const Words& m, uint64_t seed) {
 TEST(BarrettReduce, EqualsTheLongDivisionRemainder) {
   for (size_t n : {4u, 128u}) {
     Words full = OddModulus(n, n);
-    Words short_modulus = RandomWords(n, n + 1);  // well below the full width
+    Words short_modulus = SeededWords(n, n + 1);  // well below the full width
     short_modulus[n - 1] = 0;
     short_modulus[n - 2] |= 1;
     short_modulus[0] |= 1;
     BarrettContext c(n);
     for (const Words& m : {full, short_modulus}) {
       BarrettSetup(c, m.data());
-      Words a = Remainder(RandomWords(2 * n, 7), m), b = Remainder(RandomWords(2 * n, 8), m);
+      Words a = Remainder(SeededWords(2 * n, 7), m), b = Remainder(SeededWords(2 * n, 8), m);
       Words largest = m;
       largest[0] -= 1;  // m - 1 (m[0] is odd in both moduli)
       const Words xs[] = {Product(a, b), Product(largest, largest), Words(2 * n, 0),
@@ -134,7 +126,7 @@ TEST(ModInverse, FailsWhenTheValueSharesAFactorWithTheModulus) {
   InverseContext c(kBigWords);
   Words three(kBigWords, 0), n(kBigWords), a(kBigWords), x(kBigWords);
   three[0] = 3;
-  Words n_half = RandomWords(kBigWords, 24), a_half = RandomWords(kBigWords, 25);
+  Words n_half = SeededWords(kBigWords, 24), a_half = SeededWords(kBigWords, 25);
   n_half[kBigWords - 1] = 0;  // keep 3 * value inside 128 words
   a_half[kBigWords - 1] = 0;
   n = Product(n_half, three);

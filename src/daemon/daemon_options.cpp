@@ -1,0 +1,59 @@
+#include "daemon/daemon_options.hpp"
+
+#include <arpa/inet.h>
+
+#include <cstdlib>
+#include <string_view>
+
+namespace orv {
+
+const char kDaemonUsage[] =
+    "Usage: orvd [--profile DIR] [--password-file FILE] [--name TEXT] [--connect IP:PORT]\n"
+    "  --profile DIR         profile directory (default $XDG_CONFIG_HOME/orv)\n"
+    "  --password-file FILE  read the password from the first line of FILE instead of asking\n"
+    "  --name TEXT           user info of the key generated on the first run\n"
+    "  --connect IP:PORT     open a session to that peer once the network runs\n";
+
+bool ParseIpPort(const std::string& text, uint32_t& ip, uint16_t& port) {
+  const size_t colon = text.rfind(':');
+  if (colon == std::string::npos) return false;
+  in_addr addr{};
+  if (::inet_pton(AF_INET, text.substr(0, colon).c_str(), &addr) != 1) return false;
+  const std::string digits = text.substr(colon + 1);
+  if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos) return false;
+  const unsigned long value = std::strtoul(digits.c_str(), nullptr, 10);
+  if (value == 0 || value > 65535) return false;
+  ip = ntohl(addr.s_addr);
+  port = static_cast<uint16_t>(value);
+  return true;
+}
+
+std::optional<DaemonOptions> ParseDaemonOptions(int argc, const char* const* argv, std::string& error) {
+  DaemonOptions options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    const bool has_value = i + 1 < argc;
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--profile" && has_value) {
+      options.profile = argv[++i];
+    } else if (arg == "--password-file" && has_value) {
+      options.password_file = argv[++i];
+    } else if (arg == "--name" && has_value) {
+      options.name = argv[++i];
+    } else if (arg == "--connect" && has_value) {
+      uint32_t ip = 0;
+      if (!ParseIpPort(argv[++i], ip, options.connect_port)) {
+        error = "bad address for --connect: " + std::string(argv[i]);
+        return std::nullopt;
+      }
+      options.connect_ip = ip;
+    } else {
+      error = "unknown or incomplete argument: " + std::string(arg);
+      return std::nullopt;
+    }
+  }
+  return options;
+}
+
+}  // namespace orv

@@ -1,0 +1,27 @@
+// Command line of orvd.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace orv {
+
+struct DaemonOptions {
+  std::string profile;        // --profile DIR (empty: the default profile directory)
+  std::string password_file;  // --password-file FILE: first line is the password
+  std::string name;           // --name TEXT: user info of a key generated on first run
+  std::optional<uint32_t> connect_ip;  // --connect IP:PORT
+  uint16_t connect_port = 0;
+  bool help = false;
+};
+
+// Parses argv; on a bad argument returns nothing and sets `error`.
+std::optional<DaemonOptions> ParseDaemonOptions(int argc, const char* const* argv, std::string& error);
+
+// "a.b.c.d:port" → address in host order and port.
+bool ParseIpPort(const std::string& text, uint32_t& ip, uint16_t& port);
+
+extern const char kDaemonUsage[];
+
+}  // namespace orv

@@ -1,0 +1,36 @@
+// The UI port of the headless node: messages go to the standard error
+// stream, passwords come from a password file or a terminal prompt without
+// echo, questions are asked on the terminal (or answered by policy when
+// there is none), and entropy comes from the OS source and the clock.
+#pragma once
+
+#include <string>
+
+#include "app/ui_port.hpp"
+
+namespace orv {
+
+class TerminalUiPort final : public UiPort {
+ public:
+  // `password_file` may be empty; `user_info` is the info of a generated key.
+  TerminalUiPort(std::string password_file, std::string user_info);
+
+  void ShowMessage(std::string_view title, std::string_view text, MessageIcon icon) override;
+  bool AskYesNo(std::string_view title, std::string_view text, MessageIcon icon) override;
+  PasswordAnswer AskPassword(const PasswordRequest& request) override;
+  void CollectEntropy(EntropySink& sink) override;
+  void SetPreventSleep(bool prevent) override;
+  void OpenFirewallPort(uint16_t port) override;
+  void CloseFirewallPort(uint16_t port) override;
+
+ private:
+  bool ReadPasswordFile(PasswordBytes& out) const;
+  std::string password_file_;
+  std::string user_info_;
+};
+
+// Without a terminal: Yes to generating a key on the first run, No to
+// everything else (never overwrite a key file unasked).
+bool DefaultAnswer(std::string_view text);
+
+}  // namespace orv

@@ -157,3 +157,31 @@ TEST(Handshake, ConfirmWithoutKeysFails) {
 
 }  // namespace
 }  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST(Handshake, GarbageBodiesAreRefused) {
+  std::vector<uint8_t> garbage(kResponseBytes);
+  for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<uint8_t>(i * 131 + 7);
+  const auto& bob = test::Bob();
+  const auto& alice = test::Alice();
+  auto resp = std::make_unique<HandshakeResponder>();
+  std::vector<uint8_t> out(kResponseBytes);
+  EXPECT_EQ(HandshakeOnRequest(*resp, out.data(), garbage.data(), bob.record, bob.pw(), bob.password.size()), 0u);
+  EXPECT_EQ(HandshakeOnConfirm(*resp, garbage.data()), 0);
+
+  auto init = std::make_unique<HandshakeInitiator>();
+  std::vector<uint8_t> request(kRequestBytes);
+  HandshakeStart(*init, request.data());
+  // A valid-looking B (inside the group) followed by a garbage sealed part.
+  std::vector<uint8_t> response = garbage;
+  std::fill(response.begin(), response.begin() + 512, 0);
+  response[0] = 5;
+  EXPECT_EQ(HandshakeOnResponse(*init, out.data(), response.data(), alice.record, alice.pw(), alice.password.size()),
+            0u);
+  EXPECT_FALSE(init->established);
+}
+
+}  // namespace
+}  // namespace orv

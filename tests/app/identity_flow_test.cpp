@@ -6,6 +6,7 @@
 
 #include "app/app_context.hpp"
 #include "app/key_generation.hpp"
+#include "app/key_loading.hpp"
 #include "app/password_change.hpp"
 #include "app/password_service.hpp"
 #include "app/scripted_ui_port.hpp"
@@ -196,6 +197,34 @@ TEST(EntropyCollector, CountsToTheEnd) {
     sink.StepEntropy();
   }
   EXPECT_EQ(sink.steps(), kEntropySteps);
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+TEST(LoadUserKey, WarningsAndTheEarlierKeyStays) {
+  test::TempDir dir;
+  ScriptedUiPort ui;
+  auto ctx = AppContext::Create(ui);
+  ASSERT_TRUE(LoadUserKey(ui, *ctx, [&] {
+    const std::string path = dir.File("a.key");
+    WriteKeyFile(path, test::Alice().record);
+    return path;
+  }()));
+  EXPECT_TRUE(ctx->key().loaded);
+  const std::string missing = dir.File("missing.key");
+  EXPECT_FALSE(LoadUserKey(ui, *ctx, missing));
+  test::WriteWholeFile(dir.File("bad.key"), "not a key");
+  EXPECT_FALSE(LoadUserKey(ui, *ctx, dir.File("bad.key")));
+  const auto messages = ui.messages();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].title, "Warning");
+  EXPECT_EQ(messages[0].text, "Can't open key file:\n" + missing + "\nDefine correct key file in settings menu");
+  EXPECT_EQ(messages[1].text, "Wrong key file format\nDefine correct key file in settings menu");
+  EXPECT_EQ(std::memcmp(ctx->key().certificate.user_id, test::Alice().record.certificate.user_id, 32), 0);
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ bool ReassembleFragment(uint32_t type_word, const uint8_t* body, size_t b, Sessi
     setup.fragment_mask = 0;
     return false;
   }
-  std::memcpy(setup.reassembly.data() + kFragmentBytes * index, body, b - 4);
+  if (b > 4) std::memcpy(setup.reassembly.data() + kFragmentBytes * index, body, b - 4);
   setup.fragment_mask |= 1u << index;
   if (last) setup.reassembled_length = static_cast<uint32_t>((b - 4) + kFragmentBytes * (count - 1));
   const uint32_t all = count == 32 ? ~0u : (1u << count) - 1;

@@ -45,9 +45,11 @@ void ThreadGroup::JoinAll() {
   }
 }
 
-size_t ThreadGroup::Count() {
+size_t ThreadGroup::Running() {
   std::lock_guard<std::mutex> guard(lock_);
-  return threads_.size();
+  size_t n = 0;
+  for (const Entry& e : threads_) n += !e.done->load();
+  return n;
 }
 
 }  // namespace orv

@@ -27,8 +27,8 @@ class ThreadGroup {
   // Waits until no thread of the group runs.
   void JoinAll();
 
-  // Threads started and not yet joined.
-  size_t Count();
+  // Threads that have not finished yet.
+  size_t Running();
 
  private:
   struct Entry {

@@ -1,0 +1,69 @@
+#include "net/protected_path.hpp"
+
+#include "crypto/packet_seal.hpp"
+#include "net/endpoint.hpp"
+#include "net/handshake_reactions.hpp"
+#include "net/name_exchange.hpp"
+
+namespace orv {
+namespace {
+
+// A sealed datagram in state "Ses confirmation" means the peer has the
+// session: it counts as "confirmed". Must hold the peer table lock.
+void TakeAsConfirmation(PeerRecord& peer, const Arrival& arrival, Aftermath& after) {
+  std::unique_lock<std::mutex> lock = TryPeerLock(peer);
+  if (PeerBusy(peer, lock) || !peer.setup || peer.setup->state != kSesConfirmation) return;
+  ConfirmBySession(peer, AddressText(arrival.sender.ipv4, arrival.sender.port), after);
+}
+
+// The calling side keeps its setup until the first sealed datagram.
+void DropFinishedSetup(PeerRecord& peer) {
+  std::unique_lock<std::mutex> lock = TryPeerLock(peer);
+  if (!PeerBusy(peer, lock)) DiscardSetup(peer.setup);
+}
+
+void TraceOpened(NetworkEndpoint& endpoint, const uint8_t* plaintext, size_t length) {
+  if (!endpoint.host.LogFileOpen()) return;
+  uint32_t words[2];
+  FirstTwoWords(plaintext, length, words);
+  endpoint.host.TraceData(PacketDirection::kReceived, words);
+}
+
+}  // namespace
+
+void ReceiveProtected(NetworkEndpoint& endpoint, const Arrival& arrival, Aftermath& after) {
+  PeerRecord& peer = *arrival.peer;
+  if (!peer.connected) TakeAsConfirmation(peer, arrival, after);
+  if (!peer.connected) return;
+  if (!peer.cipher.keys_loaded) {
+    peer.dropped.fetch_add(1);
+    return;
+  }
+  const size_t n = OpenPacket(peer.cipher.receive, arrival.plaintext, kMaxDatagram, arrival.data + kHeaderBytes,
+                              arrival.length - kHeaderBytes);
+  after.plaintext_used = n;
+  if (n <= 4) {
+    peer.dropped.fetch_add(1);
+    return;
+  }
+  peer.sent_without_reply.store(0);
+  TraceOpened(endpoint, arrival.plaintext, n);
+  DropFinishedSetup(peer);
+  peer.secured.fetch_add(1);
+  switch (arrival.type) {
+    case kEncoded:
+      after.payload = arrival.plaintext;
+      after.payload_length = n;
+      break;
+    case kNameReq:
+      AnswerNameRequest(endpoint, arrival, arrival.plaintext, n);
+      break;
+    case kNameResp:
+      ReceiveNameResponse(after, arrival.plaintext, n);
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace orv

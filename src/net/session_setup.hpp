@@ -1,0 +1,75 @@
+// The handshake in progress with one peer: at most one per PeerRecord,
+// owned by it and guarded by its peer lock.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "crypto/handshake.hpp"
+#include "net/datagram.hpp"
+
+namespace orv {
+
+enum SetupState : uint32_t {
+  kIdle = 0,              // either side: created, or gave way in a request conflict
+  kPinging = 1,           // calling: "ping_req" sent
+  kSesRequesting = 2,     // calling: session request sent
+  kSesConfirmation = 3,   // calling: confirmation sent
+  kPingRequested = 4,     // answering: "ping_resp" sent
+  kSesRequested = 5,      // answering: collecting the session request
+  kWaitConfirmation = 6,  // answering: response sent
+  kRejected = 7,          // calling: the peer sent "reject"
+};
+
+// Ticks of the retry thread (100 ms each).
+constexpr uint32_t kPingAnswerTicks = 50;
+constexpr uint32_t kResendTicks = 100;
+constexpr uint32_t kHandshakeRetries = 10;
+constexpr uint32_t kAnsweringTicks = 200;
+constexpr uint32_t kLongWaitTicks = 300;
+
+using MessageBuffer = std::array<uint8_t, kMaxDatagram>;
+
+struct SessionSetup {
+  SessionSetup();
+  ~SessionSetup();
+  SessionSetup(const SessionSetup&) = delete;
+  SessionSetup& operator=(const SessionSetup&) = delete;
+
+  uint32_t ipv4 = 0;  // where the handshake runs
+  uint16_t port = 0;
+  uint32_t remote_version = 0;  // from the peer's last ping
+  uint32_t remote_build = 0;
+  uint32_t state = kIdle;
+  uint32_t countdown = 0;
+  uint32_t retries = 0;
+  uint32_t fragment_mask = 0;
+  MessageBuffer reassembly{};
+  MessageBuffer stored{};        // the last message received and answered
+  MessageBuffer outgoing{};      // calling: the request; answering: the response
+  MessageBuffer confirmation{};  // calling side only
+  uint32_t reassembled_length = 0;
+  uint32_t stored_length = 0;
+  uint32_t outgoing_length = 0;
+  uint32_t confirmation_length = 0;
+  HandshakeInitiator initiator;  // calling side
+  HandshakeResponder responder;  // answering side
+  // A completed message waits for its worker thread. Until the worker holds
+  // the peer lock the setup counts as busy, exactly as while the worker
+  // runs, so that no second worker starts for the same message and the
+  // retry thread does not time the setup out under it.
+  bool worker_pending = false;
+};
+
+// A new setup, every field zero (state "Idle"), with fresh handshake contexts.
+std::unique_ptr<SessionSetup> NewSessionSetup();
+
+// Clears both handshake contexts and frees the setup. Must hold the peer lock.
+void DiscardSetup(std::unique_ptr<SessionSetup>& setup);
+
+// "Idle", "Pinging", ... "Wait confirmation"; "" for state 7 and above.
+const char* SetupStateName(uint32_t state);
+
+}  // namespace orv

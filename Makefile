@@ -1,11 +1,12 @@
 # ORV Telephone: the commands a developer needs.
 #   make test   install missing packages, build with sanitizers, run all tests
 #   make bench  optimised build, run the benchmarks
-#   make run    build and start the program
+#   make run    build and start the program (the headless node orvd for now)
 .PHONY: deps test bench run clean
 
 DEBUG_DIR   := build/debug
 RELEASE_DIR := build/release
+RUN_DIR     := build/run
 JOBS        := -j2
 
 deps:
@@ -21,9 +22,11 @@ bench: deps
 	cmake --build $(RELEASE_DIR) $(JOBS)
 	@set -e; for b in $(RELEASE_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
 
+# Starts the headless node; pass its options with ARGS="--profile DIR ...".
 run: deps
-	@echo "The ORV programs are not built yet: there is nothing to start." >&2
-	@exit 1
+	cmake -S . -B $(RUN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(RUN_DIR) $(JOBS) --target orvd
+	$(RUN_DIR)/src/orvd $(ARGS)
 
 clean:
 	rm -rf build

@@ -1,0 +1,61 @@
+// One headless ORV node: the start-up and shutdown of the application
+// around the network endpoint, in the order the desktop program keeps.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "app/app_context.hpp"
+#include "app/app_network_host.hpp"
+#include "app/password_service.hpp"
+#include "app/password_timer.hpp"
+#include "app/ui_port.hpp"
+#include "daemon/daemon_options.hpp"
+#include "net/endpoint.hpp"
+#include "settings/autostart.hpp"
+#include "settings/profile_paths.hpp"
+#include "settings/settings.hpp"
+
+namespace orv {
+
+class Node {
+ public:
+  Node(UiPort& ui, DaemonOptions options);
+  ~Node();
+  Node(const Node&) = delete;
+  Node& operator=(const Node&) = delete;
+
+  // Start-up: application context, settings (a first run offers to make a
+  // key), log (also echoed to stdout), key file, endpoint (asks for the
+  // password), password timer, seed file. False when the node cannot run.
+  bool Start();
+
+  // "Bootstrap": drops every session and enables the network.
+  void Bootstrap();
+
+  // Opens a session to the peer at that address (a ping starts it).
+  void Connect(uint32_t ipv4, uint16_t port);
+
+  // Shutdown: every connected peer gets "ses_terminate", the settings and
+  // the seed file are saved, the secrets wiped, the log closed.
+  void Stop();
+
+ private:
+  void LoadOrMakeKey();
+  void SaveSettingsNow();
+
+  UiPort& ui_;
+  DaemonOptions options_;
+  ProfilePaths paths_;
+  AutostartEntry autostart_;
+  Settings settings_;
+  std::unique_ptr<AppContext> ctx_;
+  std::unique_ptr<PasswordService> passwords_;
+  std::unique_ptr<AppNetworkHost> host_;
+  std::unique_ptr<NetworkEndpoint> endpoint_;
+  std::unique_ptr<PasswordTimer> timer_;
+  bool log_created_ = false;
+};
+
+}  // namespace orv

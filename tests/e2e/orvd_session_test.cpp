@@ -1,0 +1,61 @@
+// Two orvd processes with two profiles on 127.0.0.1: the second calls the
+// first, both log the session, and a stopped node ends it for the other.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "orvd_process.hpp"
+#include "support/temp_dir.hpp"
+
+namespace orv {
+namespace {
+
+using test::OrvdProcess;
+using test::TempDir;
+using test::WriteWholeFile;
+
+// A profile whose node lets the system pick its port.
+std::string Profile(const TempDir& dir, const std::string& name) {
+  const std::string profile = dir / name;
+  std::filesystem::create_directories(profile);
+  WriteWholeFile(profile + "/orv.set", "[Network]\nLocalPort=0\nEnableUPnP=0\n");
+  WriteWholeFile(dir / (name + ".pw"), "password of " + name + "\n");
+  return profile;
+}
+
+std::vector<std::string> Args(const TempDir& dir, const std::string& name) {
+  return {ORVD_PATH, "--profile", Profile(dir, name), "--password-file", dir / (name + ".pw"), "--name", name};
+}
+
+std::string PortOf(const std::string& line) { return line.substr(line.rfind(' ') + 1); }
+
+TEST(Orvd, TwoNodesMakeASessionAndEndIt) {
+  TempDir dir;
+  OrvdProcess alice(Args(dir, "alice"));
+  const std::string listening = alice.WaitFor("Listening on UDP port ");
+  ASSERT_FALSE(listening.empty()) << alice.output();
+  EXPECT_NE(alice.output().find("Key file generated successfully. User info: alice."), std::string::npos);
+
+  auto bob_args = Args(dir, "bob");
+  bob_args.push_back("--connect");
+  bob_args.push_back("127.0.0.1:" + PortOf(listening));
+  OrvdProcess bob(bob_args);
+  EXPECT_FALSE(bob.WaitFor("Session confirmed by 127.0.0.1:" + PortOf(listening)).empty()) << bob.output();
+  const std::string confirmed = alice.WaitFor("Successful session confirmation from 127.0.0.1:");
+  EXPECT_NE(confirmed.find("user name: bob"), std::string::npos) << alice.output();
+
+  EXPECT_EQ(alice.Stop(SIGTERM), 0);
+  EXPECT_FALSE(bob.WaitFor("Session rerminated by 127.0.0.1:" + PortOf(listening)).empty()) << bob.output();
+  EXPECT_EQ(bob.Stop(SIGINT), 0);
+  // The key, settings and seed files stay for the next start.
+  for (const char* file : {"orv.key", "orv.set", "seed.bin"})
+    EXPECT_TRUE(std::filesystem::exists(dir / (std::string("alice/") + file))) << file;
+}
+
+TEST(Orvd, BadArgumentsAreRefused) {
+  OrvdProcess bad({ORVD_PATH, "--connect", "not-an-address"});
+  EXPECT_EQ(bad.Stop(0), 2);
+}
+
+}  // namespace
+}  // namespace orv

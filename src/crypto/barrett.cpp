@@ -7,25 +7,21 @@
 
 #include "crypto/bignum_ops.hpp"
 #include "crypto/wipe.hpp"
+#include "crypto/word_layout.hpp"
 
 namespace orv {
 BarrettContext::Layout BarrettContext::MakeLayout(size_t n) {
   Layout l{};
-  size_t at = 0;
-  auto take = [&at](size_t words) {
-    size_t start = at;
-    at += words;
-    return start;
-  };
-  l.modulus = take(2 * n);
-  l.mu = take(2 * n);
-  l.product = take(4 * n);
-  l.remainder = take(2 * n);
-  l.dividend = take(2 * n + 1);
-  l.divisor = take(2 * n + 1);
-  l.quotient = take(2 * n + 1);
-  l.rest = take(2 * n + 1);
-  l.total = at;
+  WordLayout layout;
+  l.modulus = layout.Take(2 * n);
+  l.mu = layout.Take(2 * n);
+  l.product = layout.Take(4 * n);
+  l.remainder = layout.Take(2 * n);
+  l.dividend = layout.Take(2 * n + 1);
+  l.divisor = layout.Take(2 * n + 1);
+  l.quotient = layout.Take(2 * n + 1);
+  l.rest = layout.Take(2 * n + 1);
+  l.total = layout.total();
   return l;
 }
 

@@ -11,6 +11,7 @@
 #include "crypto/bignum_limbs.hpp"
 #include "crypto/bignum_ops.hpp"
 #include "crypto/wipe.hpp"
+#include "crypto/word_layout.hpp"
 
 namespace orv {
 namespace {
@@ -21,29 +22,24 @@ bool TestBit(const uint32_t* a, size_t bit) { return (a[bit / 32] >> (bit % 32))
 
 ModExpContext::Layout ModExpContext::MakeLayout(size_t n) {
   Layout l{};
-  size_t at = 0;
-  auto take = [&at](size_t words) {
-    size_t start = at;
-    at += words;
-    return start;
-  };
-  l.modulus = take(n);
-  l.m_prime = take(n);
-  l.accumulator = take(n);
-  l.square = take(n);
-  l.one = take(n);
-  l.difference = take(n);
-  l.t = take(2 * n);
-  l.u = take(2 * n);
-  l.v = take(2 * n);
-  l.dividend = take(2 * n);
-  l.divisor = take(2 * n);
-  l.quotient = take(2 * n);
-  l.remainder = take(2 * n);
-  l.inverse_a = take(n + 1);
-  l.inverse_n = take(n + 1);
-  l.inverse_out = take(n + 1);
-  l.total = at;
+  WordLayout layout;
+  l.modulus = layout.Take(n);
+  l.m_prime = layout.Take(n);
+  l.accumulator = layout.Take(n);
+  l.square = layout.Take(n);
+  l.one = layout.Take(n);
+  l.difference = layout.Take(n);
+  l.t = layout.Take(2 * n);
+  l.u = layout.Take(2 * n);
+  l.v = layout.Take(2 * n);
+  l.dividend = layout.Take(2 * n);
+  l.divisor = layout.Take(2 * n);
+  l.quotient = layout.Take(2 * n);
+  l.remainder = layout.Take(2 * n);
+  l.inverse_a = layout.Take(n + 1);
+  l.inverse_n = layout.Take(n + 1);
+  l.inverse_out = layout.Take(n + 1);
+  l.total = layout.total();
   return l;
 }
 

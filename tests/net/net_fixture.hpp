@@ -35,7 +35,7 @@
 namespace orv::test {
 
 constexpr uint32_t kLoopback = 0x7f000001;
-constexpr auto kDeliveryWait = std::chrono::seconds(60);
+constexpr auto kDeliveryWait = std::chrono::seconds(15);
 
 // Polls `condition` every few milliseconds until it holds or `limit` passes.
 inline bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = kDeliveryWait) {
@@ -453,6 +453,35 @@ class Relay {
   std::vector<std::pair<Side, std::vector<uint8_t>>> held_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
+};
+
+}  // namespace orv::test
+
+namespace orv::test {
+
+// Two nodes that reach each other only through a relay: A knows B at
+// relay.port_for_a(), B knows A at relay.port_for_b().
+struct RelayedPair {
+  RelayedPair(const TestIdentity& x, const TestIdentity& y) : a(x), b(y), relay(a.port(), b.port()) {}
+  PeerRef BForA() const { return b.RefAt(relay.port_for_a()); }
+  PeerRef AForB() const { return a.RefAt(relay.port_for_b()); }
+
+  Node a;
+  Node b;
+  Relay relay;
+};
+
+// A filter that drops the `nth` (from 1) datagram of `type` going `side`,
+// and counts how many of that type went by.
+struct DropNth {
+  Relay::Side side;
+  uint32_t type;
+  int nth;
+  std::shared_ptr<std::atomic<int>> seen = std::make_shared<std::atomic<int>>(0);
+  Relay::Verdict operator()(Relay::Side s, std::vector<uint8_t>& d) const {
+    if (s != side || DatagramTypeOf(d) != type) return Relay::Verdict::kPass;
+    return seen->fetch_add(1) + 1 == nth ? Relay::Verdict::kDrop : Relay::Verdict::kPass;
+  }
 };
 
 }  // namespace orv::test

@@ -35,7 +35,7 @@
 namespace orv::test {
 
 constexpr uint32_t kLoopback = 0x7f000001;
-constexpr auto kDeliveryWait = std::chrono::seconds(15);
+constexpr auto kDeliveryWait = std::chrono::seconds(60);
 
 // Polls `condition` every few milliseconds until it holds or `limit` passes.
 inline bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = kDeliveryWait) {

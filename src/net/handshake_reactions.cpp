@@ -64,8 +64,17 @@ void AnswerPing(Reaction& r) {
            &r.peer.sent_control);
 }
 
+// The calling side keeps its setup after "confirmed" until the first sealed
+// datagram. A peer that pings while this side holds its session has lost
+// that session (it restarted, or gave it up): the finished handshake is not
+// a call of this side's, and must not meet the conflict rule.
+void DropFinishedHandshake(Reaction& r) {
+  if (r.peer.connected && r.setup() && r.setup()->state == kSesConfirmation) DiscardSetup(r.setup());
+}
+
 void OnPingRequest(Reaction& r) {
   if (r.Busy()) return;
+  DropFinishedHandshake(r);
   r.EnsureSetup();
   r.TakePing();
   if (r.setup()->remote_version != kProtocolVersion) {

@@ -42,6 +42,18 @@ int32_t SendPayload(NetworkEndpoint& endpoint, PeerRecord& peer, const SendReque
   return result;
 }
 
+// A hundred sealed datagrams went unanswered: the session is lost. The
+// calling side may still keep the setup of the handshake that made it (it
+// waits for the first sealed datagram); that setup goes too, so that the
+// next send starts over with a ping. Must hold the peer table lock.
+void LoseSession(PeerRecord& peer) {
+  peer.connected = false;
+  peer.sent_without_reply.store(0);
+  SessionCipherReset(peer.cipher);
+  std::unique_lock<std::mutex> lock = TryPeerLock(peer);
+  if (!PeerBusy(peer, lock)) DiscardSetup(peer.setup);
+}
+
 // No session: start one with a ping, unless a handshake is already past
 // that. Must hold the peer table lock.
 void StartSession(NetworkEndpoint& endpoint, PeerRecord& peer, const PeerRef& target) {
@@ -80,10 +92,7 @@ int32_t SendToPeer(NetworkEndpoint& endpoint, const SendRequest& request) {
   }
   if (peer->connected) {
     if (peer->sent_without_reply.load() < kLostSessionSends) return SendPayload(endpoint, *peer, request);
-    // The session is lost: a hundred sealed datagrams went unanswered.
-    peer->connected = false;
-    peer->sent_without_reply.store(0);
-    SessionCipherReset(peer->cipher);
+    LoseSession(*peer);
   }
   StartSession(endpoint, *peer, target);
   return 0;

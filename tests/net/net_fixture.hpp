@@ -91,6 +91,15 @@ class FakeHost : public NetworkHost {
   }
   size_t GetPassword(PasswordBytes& password) override {
     password_requests_.fetch_add(1);
+    {
+      // A prompt that stays open: handshake workers wait here until released.
+      std::unique_lock<std::mutex> g(lock_);
+      if (prompt_open_ && std::this_thread::get_id() != prompt_owner_) {
+        ++waiting_prompts_;
+        prompt_closed_.wait(g, [this] { return !prompt_open_; });
+        --waiting_prompts_;
+      }
+    }
     if (refuse_password_.load()) return 0;
     password.Assign(password_);
     return password.size();
@@ -102,6 +111,22 @@ class FakeHost : public NetworkHost {
   }
 
   void RefusePassword(bool refuse) { refuse_password_.store(refuse); }
+  // While the prompt is open, every thread but the calling one that asks
+  // for the password waits until CloseSlowPrompt.
+  void OpenSlowPrompt() {
+    std::lock_guard<std::mutex> g(lock_);
+    prompt_open_ = true;
+    prompt_owner_ = std::this_thread::get_id();
+  }
+  void CloseSlowPrompt() {
+    std::lock_guard<std::mutex> g(lock_);
+    prompt_open_ = false;
+    prompt_closed_.notify_all();
+  }
+  size_t WaitingPrompts() {
+    std::lock_guard<std::mutex> g(lock_);
+    return waiting_prompts_;
+  }
   size_t PasswordRequests() const { return password_requests_.load(); }
 
   std::vector<std::string> Logs() {
@@ -148,6 +173,10 @@ class FakeHost : public NetworkHost {
   std::atomic<bool> refuse_password_{false};
   std::atomic<size_t> password_requests_{0};
   std::mutex lock_;
+  std::condition_variable prompt_closed_;
+  bool prompt_open_ = false;
+  std::thread::id prompt_owner_;
+  size_t waiting_prompts_ = 0;
   std::vector<std::string> logs_;
   std::vector<TraceRecord> traces_;
   std::vector<std::array<uint32_t, 3>> data_traces_;
@@ -453,6 +482,35 @@ class Relay {
   std::vector<std::pair<Side, std::vector<uint8_t>>> held_;
   std::atomic<bool> stop_{false};
   std::thread thread_;
+};
+
+}  // namespace orv::test
+
+namespace orv::test {
+
+// Two nodes that reach each other only through a relay: A knows B at
+// relay.port_for_a(), B knows A at relay.port_for_b().
+struct RelayedPair {
+  RelayedPair(const TestIdentity& x, const TestIdentity& y) : a(x), b(y), relay(a.port(), b.port()) {}
+  PeerRef BForA() const { return b.RefAt(relay.port_for_a()); }
+  PeerRef AForB() const { return a.RefAt(relay.port_for_b()); }
+
+  Node a;
+  Node b;
+  Relay relay;
+};
+
+// A filter that drops the `nth` (from 1) datagram of `type` going `side`,
+// and counts how many of that type went by.
+struct DropNth {
+  Relay::Side side;
+  uint32_t type;
+  int nth;
+  std::shared_ptr<std::atomic<int>> seen = std::make_shared<std::atomic<int>>(0);
+  Relay::Verdict operator()(Relay::Side s, std::vector<uint8_t>& d) const {
+    if (s != side || DatagramTypeOf(d) != type) return Relay::Verdict::kPass;
+    return seen->fetch_add(1) + 1 == nth ? Relay::Verdict::kDrop : Relay::Verdict::kPass;
+  }
 };
 
 }  // namespace orv::test

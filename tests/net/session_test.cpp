@@ -88,5 +88,125 @@ TEST(Session, HandshakeConnectsBothSidesWithTheSameSessionId) {
   EXPECT_TRUE(p.a.host.Messages().empty());
 }
 
+TEST(Session, SealedPayloadsOfEachInnerTypeReachTheirConsumer) {
+  Pair p;
+  p.b.consumers.OpenConversationWith(p.a.id());
+  p.Connect();
+  struct Case {
+    uint32_t inner;
+    std::vector<uint8_t> data;
+    const char* kind;  // where it lands at Bob, "" for nowhere
+  } cases[] = {
+      {0, {0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99}, "dht"},
+      {2, {7, 0, 0, 0, 1, 2}, "transfer"},
+      {1, {0, 0, 0, 0}, "request"},                  // code 0: connection request
+      {1, {3, 0, 0, 0, 1, 0, 0, 0, 'h', 0}, "chat"}, // code 3: chat text
+      {1, {8, 0, 0, 0, 9, 9, 9}, "voice"},           // code 8: voice frame
+      {1, {5, 0, 0, 0}, "call"},                     // code 5: call request
+      {1, {11, 0, 0, 0}, ""},                        // no such code
+      {3, {1, 2, 3, 4}, ""},                         // no such inner type
+  };
+  uint32_t sent = 0;
+  for (const Case& c : cases) {
+    const int32_t n = p.a.Send(p.b.Ref(), c.inner, c.data);
+    EXPECT_EQ(n, static_cast<int32_t>(36 + 16 + 4 + c.data.size())) << c.kind;
+    ++sent;
+    ASSERT_TRUE(test::WaitFor([&] { return p.b.Status(p.a.id())->secured == sent; })) << c.kind;
+  }
+  EXPECT_EQ(p.a.Status(p.b.id())->sent_without_reply, sent);
+  const auto got = p.b.consumers.Deliveries();
+  std::vector<std::string> kinds;
+  for (const auto& d : got) kinds.push_back(d.kind);
+  EXPECT_EQ(kinds, (std::vector<std::string>{"dht", "transfer", "request", "chat", "voice", "call"}));
+  EXPECT_EQ(got[0].data, cases[0].data);
+  EXPECT_EQ(Words(got[0].sender.user_id), Words(p.a.id()));
+  EXPECT_EQ(got[0].sender.port, p.a.port());
+  EXPECT_EQ(got[3].code, 3u);
+  EXPECT_EQ(got[4].data, cases[4].data);
+  EXPECT_EQ(got[5].code, 5u);
+  EXPECT_EQ(p.b.consumers.channel->messages_received.load(), 4u);  // chat, voice, call and code 11
+  EXPECT_EQ(p.b.consumers.channel->voice_frames_received.load(), 1u);
+
+  // Data trace: the first two data words when sent, inner type and first
+  // data word when received.
+  const auto tx = p.a.host.DataTraces();
+  ASSERT_FALSE(tx.empty());
+  EXPECT_EQ(tx[0], (std::array<uint32_t, 3>{0, 0x44332211u, 0x88776655u}));
+  const auto rx = p.b.host.DataTraces();
+  ASSERT_FALSE(rx.empty());
+  EXPECT_EQ(rx[0], (std::array<uint32_t, 3>{1, 0u, 0x44332211u}));
+
+  // An answer resets the count of sends without reply.
+  ASSERT_GT(p.b.Send(p.a.Ref(), 0, {1, 0, 0, 0}), 0);
+  ASSERT_TRUE(test::WaitFor([&] { return p.a.Status(p.b.id())->sent_without_reply == 0; }));
+  // Data that would not fit one datagram is refused, nothing sealed.
+  EXPECT_EQ(p.a.Send(p.b.Ref(), 0, std::vector<uint8_t>(kMaxPayloadData + 1)), 0);
+  EXPECT_GT(p.a.Send(p.b.Ref(), 0, std::vector<uint8_t>(kMaxPayloadData)), 0);
+  ASSERT_TRUE(p.b.consumers.WaitForCount("dht", 2));
+}
+
+TEST(Session, AHundredUnansweredSendsLoseTheSessionAndTheNextSendPings) {
+  test::RelayedPair p(Alice(), Bob());
+  EXPECT_EQ(p.a.Send(p.BForA(), 0, {1}), 0);
+  ASSERT_TRUE(p.a.WaitConnected(p.b.id()));
+  ASSERT_TRUE(p.b.WaitConnected(p.a.id()));
+  ASSERT_TRUE(p.b.WaitIdle());
+  // Bob vanishes: nothing reaches him any more.
+  p.relay.SetFilter([](test::Relay::Side, std::vector<uint8_t>&) { return test::Relay::Verdict::kDrop; });
+  for (int i = 0; i < 100; ++i) ASSERT_GT(p.a.Send(p.BForA(), 0, {1, 2, 3, 4}), 0) << i;
+  EXPECT_TRUE(p.a.Connected(p.b.id()));
+  const size_t pings = p.a.host.CountTraces(PacketDirection::kSent, kPingReq);
+  EXPECT_EQ(p.a.Send(p.BForA(), 0, {1, 2, 3, 4}), 0);
+  const auto s = *p.a.Status(p.b.id());
+  EXPECT_FALSE(s.connected);
+  EXPECT_EQ(s.sent_without_reply, 0u);
+  EXPECT_EQ(s.state, kPinging);
+  EXPECT_EQ(PeerStateText(s), "Pinging 0");
+  EXPECT_EQ(p.a.host.CountTraces(PacketDirection::kSent, kPingReq), pings + 1);
+  uint32_t digest[kUserIdWords];
+  EXPECT_EQ(GetSessionId(*p.a.endpoint, p.b.id(), digest), 0);
+}
+
+TEST(Session, ClosingTerminatesTheSessionAtThePeer) {
+  Pair p;
+  p.Connect();
+  const uint16_t a_port = p.a.port();
+  CloseEndpoint(*p.a.endpoint);
+  ASSERT_TRUE(p.b.host.WaitForLog("Network: Session rerminated by " + At(a_port)));
+  EXPECT_FALSE(p.b.Connected(p.a.id()));
+  EXPECT_EQ(GetPeerPresence(*p.b.endpoint, p.a.id()), 0);
+  EXPECT_EQ(p.a.host.CountTraces(PacketDirection::kSent, kSesTerminate), 1u);
+  for (const auto& t : p.a.host.Traces()) {
+    if (t.type == kSesTerminate) {
+      EXPECT_EQ(t.size, 36);
+    }
+  }
+}
+
+TEST(Session, RestartDropsEverySessionAndTheNextSendPings) {
+  Pair p;
+  p.Connect();
+  p.b.host.RefusePassword(true);  // the previous session request stays
+  RestartNetwork(*p.b.endpoint);
+  p.b.host.RefusePassword(false);
+  const auto s = *p.b.Status(p.a.id());
+  EXPECT_FALSE(s.connected);
+  EXPECT_EQ(PeerStateText(s), "Not connected");
+  // Alice's sealed datagrams find no session at Bob now.
+  const size_t before = p.b.host.Traces().size();
+  ASSERT_GT(p.a.Send(p.b.Ref(), 0, {1, 2, 3, 4}), 0);
+  ASSERT_TRUE(test::WaitFor([&] { return p.b.host.Traces().size() > before; }));
+  EXPECT_EQ(p.b.consumers.Count("dht"), 0u);
+  // Opening, enabling, answering Alice and restarting asked for the
+  // password; a refused prompt keeps the request and does not stop the restart.
+  EXPECT_EQ(p.b.host.PasswordRequests(), 4u);
+  // Bob's next send starts a new handshake with a ping, and it completes.
+  const size_t pings = p.b.host.CountTraces(PacketDirection::kSent, kPingReq);
+  EXPECT_EQ(p.b.Send(p.a.Ref(), 0, {1, 2, 3, 4}), 0);
+  EXPECT_EQ(p.b.host.CountTraces(PacketDirection::kSent, kPingReq), pings + 1);
+  ASSERT_TRUE(p.b.WaitConnected(p.a.id()));
+  ASSERT_TRUE(p.a.host.WaitForLog("Successful session confirmation", 1));
+}
+
 }  // namespace
 }  // namespace orv

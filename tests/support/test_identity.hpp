@@ -57,4 +57,9 @@ inline const TestIdentity& Bob() {
   return *id;
 }
 
+inline const TestIdentity& Carol() {
+  static const auto id = MakeIdentity(u"Carol", "carol's password", 2);
+  return *id;
+}
+
 }  // namespace orv::test

@@ -22,6 +22,7 @@ bool OpenSocket(NetworkEndpoint& endpoint) {
   }
   endpoint.local_port = endpoint.socket.LocalPort();
   endpoint.socket.SetReceiveTimeout(kReceiveTimeoutMs);
+  endpoint.bound = true;
   return true;
 }
 
@@ -82,6 +83,11 @@ std::unique_ptr<NetworkEndpoint> OpenEndpoint(NetworkHost& host, const EndpointC
 void CloseEndpoint(NetworkEndpoint& endpoint) {
   if (endpoint.closed) return;
   endpoint.closed = true;
+  // Sends made by other threads from now on find the endpoint disabled.
+  {
+    std::lock_guard<std::mutex> table(endpoint.table_lock);
+    endpoint.enabled.store(false);
+  }
   StopThreads(endpoint);
   TerminateSessions(endpoint);
   {
@@ -98,6 +104,8 @@ void SetNetworkConsumers(NetworkEndpoint& endpoint, const NetworkConsumers& cons
   endpoint.consumers.Set(consumers);
 }
 
-uint16_t EndpointPort(const NetworkEndpoint& endpoint) { return endpoint.socket.valid() ? endpoint.local_port : 0; }
+uint16_t EndpointPort(const NetworkEndpoint& endpoint) {
+  return endpoint.bound && !endpoint.closed ? endpoint.local_port : 0;
+}
 
 }  // namespace orv

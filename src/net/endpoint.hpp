@@ -55,6 +55,7 @@ struct NetworkEndpoint {
   uint32_t own_id[kUserIdWords] = {};
   uint32_t bind_ipv4 = 0;
   uint16_t local_port = 0;  // as bound (the system's pick when 0 was asked for)
+  bool bound = false;       // the socket was created and bound at opening
   std::atomic<bool> away{false};
   std::atomic<bool> enabled{false};
   std::atomic<bool> stopping{false};

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "identity/utf16.hpp"
 #include "net/endpoint.hpp"
 #include "net/net_text.hpp"
 
@@ -142,34 +143,10 @@ std::string PeerCountersText(const PeerStatus& s) {
 }
 
 std::string NameUtf8(const char16_t* name, size_t bytes) {
-  std::string out;
-  const size_t units = bytes / 2;
-  for (size_t i = 0; i < units; ++i) {
-    uint32_t c = name[i];
-    if (c >= 0xD800 && c < 0xDC00 && i + 1 < units && name[i + 1] >= 0xDC00 && name[i + 1] < 0xE000) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (name[i + 1] - 0xDC00);
-      ++i;
-    } else if (c >= 0xD800 && c < 0xE000) {
-      c = 0xFFFD;  // an unpaired surrogate
-    }
-    if (c == 0) break;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
+  // The name ends at its length or at a zero character, whichever comes first.
+  std::u16string_view text(name, bytes / 2);
+  const size_t end = text.find(u'\0');
+  return Utf16ToUtf8(text.substr(0, end));
 }
 
 }  // namespace orv

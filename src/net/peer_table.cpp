@@ -4,6 +4,7 @@
 
 #include "net/endpoint.hpp"
 #include "net/net_text.hpp"
+#include "net/receive_context.hpp"
 
 namespace orv {
 namespace {
@@ -30,7 +31,7 @@ PeerStatus StatusOf(PeerRecord& record) {
   s.dropped = record.dropped.load();
   s.sent_control = record.sent_control.load();
   s.lost_bytes = record.cipher.receive.skipped;
-  std::unique_lock<std::mutex> peer(record.peer_lock, std::try_to_lock);
+  std::unique_lock<std::mutex> peer = TryPeerLock(record);
   if (!peer.owns_lock()) {
     s.setup_busy = true;
   } else if (record.setup) {

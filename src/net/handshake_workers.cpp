@@ -23,6 +23,9 @@ struct Worker {
   std::string address;                // the setup's, for the texts
   std::string text;                   // logged with source "Network" at the end
   std::string warning;                // shown in a "Warning" box at the end
+  bool confirm = false;               // "confirmed" goes to the setup's address at the end
+  uint32_t confirm_ipv4 = 0;
+  uint16_t confirm_port = 0;
 
   void Discard() {
     DiscardSetup(peer->setup);
@@ -169,7 +172,11 @@ void Confirm(Worker& w) {
   } else {
     const Certificate& cert = s.responder.peer_certificate;
     if (CheckIdentity(w, cert) && InstallConfirmed(w)) {
-      w.SendSignalToSetup(kConfirmed);
+      // Sent once the peer lock is given back: the peer may start a new
+      // handshake the moment it has this, and must not find this side busy.
+      w.confirm = true;
+      w.confirm_ipv4 = s.ipv4;
+      w.confirm_port = s.port;
       w.text = IdentityText("Successful session confirmation", w.address, CertificateName(cert), s.remote_build,
                             cert.user_id);
     }
@@ -177,14 +184,13 @@ void Confirm(Worker& w) {
   w.Discard();
 }
 
-// Releases the peer lock under the table lock, so that RestartNetwork (which
-// only tries peer locks while it holds the table lock) either finds the
-// lock free or is seen here.
-void Release(Worker& w) {
-  std::lock_guard<std::mutex> table(w.endpoint.table_lock);
-  if (w.peer->removed.load() || w.peer->discard_setup.exchange(false)) DiscardSetup(w.peer->setup);
-  w.lock.unlock();
-}
+// A setup that RestartNetwork (or the record's removal) asked to go while
+// this worker held the peer lock is left to whoever takes the lock next:
+// every taker honours the request before it looks at the setup, and the
+// session itself is installed only under the table lock, where the request
+// is seen. So the lock is given back at once, and the peer is busy no
+// longer than the work lasts.
+void Release(Worker& w) { w.lock.unlock(); }
 
 void ShowWarning(NetworkEndpoint& endpoint, const std::string& text) {
   NetworkHost& host = endpoint.host;
@@ -192,7 +198,7 @@ void ShowWarning(NetworkEndpoint& endpoint, const std::string& text) {
 }
 
 void RunWorker(NetworkEndpoint& endpoint, std::shared_ptr<PeerRecord> peer, WorkerKind kind) {
-  Worker w{endpoint, std::move(peer), {}, {}, nullptr, {}, {}, {}};
+  Worker w{endpoint, std::move(peer), {}, {}, nullptr, {}, {}, {}, false, 0, 0};
   w.lock = std::unique_lock<std::mutex>(w.peer->peer_lock);
   if (kind != WorkerKind::kConfirmation) FetchPassword(w);
   if (Claim(w)) {
@@ -204,6 +210,8 @@ void RunWorker(NetworkEndpoint& endpoint, std::shared_ptr<PeerRecord> peer, Work
   }
   w.password.Clear();
   Release(w);
+  if (w.confirm)
+    SendSignal(endpoint, kConfirmed, w.confirm_ipv4, w.confirm_port, w.peer->user_id, &w.peer->sent_control);
   if (!w.text.empty()) endpoint.host.LogEvent("Network", w.text);
   if (!w.warning.empty()) ShowWarning(endpoint, w.warning);
 }

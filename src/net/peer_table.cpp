@@ -5,6 +5,7 @@
 #include "identity/utf16.hpp"
 #include "net/endpoint.hpp"
 #include "net/net_text.hpp"
+#include "net/receive_context.hpp"
 
 namespace orv {
 namespace {
@@ -31,7 +32,7 @@ PeerStatus StatusOf(PeerRecord& record) {
   s.dropped = record.dropped.load();
   s.sent_control = record.sent_control.load();
   s.lost_bytes = record.cipher.receive.skipped;
-  std::unique_lock<std::mutex> peer(record.peer_lock, std::try_to_lock);
+  std::unique_lock<std::mutex> peer = TryPeerLock(record);
   if (!peer.owns_lock()) {
     s.setup_busy = true;
   } else if (record.setup) {

@@ -39,7 +39,9 @@ struct Aftermath {
 };
 
 // The peer lock, tried. When it is had and RestartNetwork asked for the
-// setup to go meanwhile, the setup goes now. Must hold the peer table lock.
+// setup to go while a worker held the lock, the setup goes now: every
+// holder of the table lock takes the peer lock this way before it looks at
+// the setup. Must hold the peer table lock.
 std::unique_lock<std::mutex> TryPeerLock(PeerRecord& peer);
 
 // True when the lock was not had or a worker is about to take it: the

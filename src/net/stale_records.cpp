@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "net/endpoint.hpp"
+#include "net/receive_context.hpp"
 
 namespace orv {
 namespace {
@@ -11,7 +12,7 @@ namespace {
 // peer lock is free at once.
 bool HoldsAddress(PeerRecord& record, const PeerRef& address) {
   if (record.ipv4 == address.ipv4 && record.port == address.port) return true;
-  std::unique_lock<std::mutex> peer(record.peer_lock, std::try_to_lock);
+  std::unique_lock<std::mutex> peer = TryPeerLock(record);
   return peer.owns_lock() && record.setup && record.setup->ipv4 == address.ipv4 &&
          record.setup->port == address.port;
 }

@@ -133,8 +133,10 @@ void BM_Handshake(benchmark::State& state) {
     b.Restart();
     state.ResumeTiming();
     a.Send(b.Ref(), {1, 0, 0, 0});
-    if (!WaitUntil([&] { return a.Connected(b.endpoint->own_id) && b.Connected(a.endpoint->own_id); }))
+    if (!WaitUntil([&] { return a.Connected(b.endpoint->own_id) && b.Connected(a.endpoint->own_id); })) {
       state.SkipWithError("no session");
+      break;
+    }
   }
 }
 BENCHMARK(BM_Handshake)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10);
@@ -151,7 +153,10 @@ void BM_SealedPayloads(benchmark::State& state) {
   for (auto _ : state) {
     for (int i = 0; i < 90; ++i) a.Send(to_b, data);
     sent += 90;
-    if (!WaitUntil([&] { return b.host.received.load() >= sent; })) state.SkipWithError("payloads lost");
+    if (!WaitUntil([&] { return b.host.received.load() >= sent; })) {
+      state.SkipWithError("payloads lost");
+      break;
+    }
     const uint64_t answers = a.host.received.load();
     b.Send(to_a, {1, 0, 0, 0});
     WaitUntil([&] { return a.host.received.load() > answers; });
@@ -179,7 +184,10 @@ void BM_FiftyIncomingHandshakes(benchmark::State& state) {
         if (!c->Connected(callee.endpoint->own_id) || !callee.Connected(c->endpoint->own_id)) return false;
       return true;
     };
-    if (!WaitUntil(all)) state.SkipWithError("not every handshake completed");
+    if (!WaitUntil(all)) {
+      state.SkipWithError("not every handshake completed within two minutes");
+      break;
+    }
     completed = 0;
     for (auto& c : callers) completed += c->Connected(callee.endpoint->own_id);
   }

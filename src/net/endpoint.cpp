@@ -22,6 +22,7 @@ bool OpenSocket(NetworkEndpoint& endpoint) {
   }
   endpoint.local_port = endpoint.socket.LocalPort();
   endpoint.socket.SetReceiveTimeout(kReceiveTimeoutMs);
+  endpoint.socket.SetReceiveBuffer(kReceiveBufferBytes);
   endpoint.bound = true;
   return true;
 }

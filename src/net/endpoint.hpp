@@ -28,6 +28,10 @@ namespace orv {
 constexpr uint16_t kDefaultLocalPort = 31265;
 constexpr int kReceiveTimeoutMs = 100;
 constexpr int kRetryTickMs = 100;
+// Room for bursts of handshake fragments from many peers at once (a ping
+// answered by fifty peers brings some 250 fragments within milliseconds)
+// while the receive thread shares the processor with handshake workers.
+constexpr int kReceiveBufferBytes = 1 << 20;
 
 struct EndpointConfig {
   uint16_t local_port = kDefaultLocalPort;  // `LocalPort`; 0 lets the system pick one

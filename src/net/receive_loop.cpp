@@ -44,7 +44,7 @@ bool RenewSocket(NetworkEndpoint& endpoint) {
   std::unique_lock<std::shared_mutex> guard(endpoint.socket_lock);
   endpoint.socket.Close();
   return endpoint.socket.Create() && endpoint.socket.Bind(endpoint.bind_ipv4, endpoint.local_port) &&
-         endpoint.socket.SetReceiveTimeout(kReceiveTimeoutMs);
+         endpoint.socket.SetReceiveTimeout(kReceiveTimeoutMs) && endpoint.socket.SetReceiveBuffer(kReceiveBufferBytes);
 }
 
 }  // namespace

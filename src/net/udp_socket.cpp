@@ -47,6 +47,10 @@ bool UdpSocket::SetReceiveTimeout(int milliseconds) {
   return ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) == 0;
 }
 
+bool UdpSocket::SetReceiveBuffer(int bytes) {
+  return ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0;
+}
+
 void UdpSocket::Close() {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;

@@ -20,6 +20,8 @@ class UdpSocket {
   // Binds it to `ipv4` (host order, 0 for any) and `port` (0: the system
   // picks one); false when the address is taken or not local.
   bool Bind(uint32_t ipv4, uint16_t port);
+  // Asks for a receive buffer of `bytes` (SO_RCVBUF); the system may give less.
+  bool SetReceiveBuffer(int bytes);
   // Receive time-out (SO_RCVTIMEO). ICMP errors are not reported on an
   // unconnected Linux UDP socket, so nothing else needs switching off.
   bool SetReceiveTimeout(int milliseconds);

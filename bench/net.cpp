@@ -58,7 +58,7 @@ class QuietHost : public NetworkHost, public DhtMessageConsumer {
     password.Assign(id_.password);
     return password.size();
   }
-  const KeyRecord& Key() override { return id_.record; }
+  void CopyKey(KeyRecord& out) override { out = id_.record; }
   void UserFound(const uint32_t*) override {}
   void HandleDhtMessage(const uint8_t*, size_t, const PeerRef&) override { received.fetch_add(1); }
 

@@ -1,5 +1,7 @@
 #include "app/app_network_host.hpp"
 
+#include <mutex>
+
 #include "app/event_log.hpp"
 
 namespace orv {
@@ -37,7 +39,10 @@ void AppNetworkHost::ShowMessage(std::string_view title, std::string_view text) 
 
 size_t AppNetworkHost::GetPassword(PasswordBytes& password) { return passwords_.GetPassword(password); }
 
-const KeyRecord& AppNetworkHost::Key() { return ctx_.key(); }
+void AppNetworkHost::CopyKey(KeyRecord& out) {
+  std::lock_guard<std::mutex> lock(ctx_.app_lock());
+  out = ctx_.key();
+}
 
 void AppNetworkHost::UserFound(const uint32_t* user_id) {
   if (on_user_found_) on_user_found_(user_id);

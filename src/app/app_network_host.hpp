@@ -25,7 +25,7 @@ class AppNetworkHost final : public NetworkHost {
   void TraceAddressUpdate(std::string_view text) override;
   void ShowMessage(std::string_view title, std::string_view text) override;
   size_t GetPassword(PasswordBytes& password) override;
-  const KeyRecord& Key() override;
+  void CopyKey(KeyRecord& out) override;
   void UserFound(const uint32_t* user_id) override;
 
  private:

@@ -29,7 +29,7 @@ bool OpenSocket(NetworkEndpoint& endpoint) {
 
 // With a key and a password: the session request, then both threads.
 void StartThreads(NetworkEndpoint& endpoint, const EndpointConfig& config) {
-  if (!endpoint.host.Key().loaded) return;
+  if (!HostKey(endpoint.host).record().loaded) return;
   PasswordBytes password;
   if (endpoint.host.GetPassword(password) == 0 || password.empty()) return;
   password.Clear();
@@ -73,7 +73,7 @@ std::unique_ptr<NetworkEndpoint> OpenEndpoint(NetworkHost& host, const EndpointC
                                               const NetworkConsumers& consumers) {
   auto endpoint = std::make_unique<NetworkEndpoint>(host);
   endpoint->initiator = std::make_unique<HandshakeInitiator>();
-  CopyUserId(endpoint->own_id, host.Key().certificate.user_id);
+  CopyUserId(endpoint->own_id, HostKey(host).record().certificate.user_id);
   endpoint->bind_ipv4 = config.bind_ipv4;
   endpoint->local_port = config.local_port;
   endpoint->consumers.Set(consumers);

@@ -1,6 +1,7 @@
 #include "net/handshake_workers.hpp"
 
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -19,6 +20,7 @@ struct Worker {
   std::shared_ptr<PeerRecord> peer;
   std::unique_lock<std::mutex> lock;  // the peer lock
   PasswordBytes password;
+  std::unique_ptr<HostKey> key;       // the user's key, taken with the password
   SessionSetup* setup = nullptr;
   std::string address;                // the setup's, for the texts
   std::string text;                   // logged with source "Network" at the end
@@ -46,8 +48,9 @@ struct Worker {
   }
 };
 
-void FetchPassword(Worker& w) {
-  if (w.endpoint.host.Key().loaded) w.endpoint.host.GetPassword(w.password);
+void FetchKeyAndPassword(Worker& w) {
+  w.key = std::make_unique<HostKey>(w.endpoint.host);
+  if (w.key->record().loaded) w.endpoint.host.GetPassword(w.password);
 }
 
 // The setup the worker was started for, or null when it went meanwhile (or
@@ -106,7 +109,7 @@ void Answer(Worker& w) {
     w.Discard();
     return;
   }
-  const KeyRecord& key = w.endpoint.host.Key();
+  const KeyRecord& key = w.key->record();
   const size_t n = s.reassembled_length == kRequestBytes
                        ? HandshakeOnRequest(s.responder, s.outgoing.data(), s.reassembly.data(), key,
                                             w.password.data(), w.password.size())
@@ -131,7 +134,7 @@ void Respond(Worker& w) {
     w.Discard();
     return;
   }
-  const KeyRecord& key = w.endpoint.host.Key();
+  const KeyRecord& key = w.key->record();
   const size_t n = s.reassembled_length == kResponseBytes
                        ? HandshakeOnResponse(s.initiator, s.confirmation.data(), s.reassembly.data(), key,
                                              w.password.data(), w.password.size())
@@ -198,9 +201,9 @@ void ShowWarning(NetworkEndpoint& endpoint, const std::string& text) {
 }
 
 void RunWorker(NetworkEndpoint& endpoint, std::shared_ptr<PeerRecord> peer, WorkerKind kind) {
-  Worker w{endpoint, std::move(peer), {}, {}, nullptr, {}, {}, {}, false, 0, 0};
+  Worker w{endpoint, std::move(peer), {}, {}, {}, nullptr, {}, {}, {}, false, 0, 0};
   w.lock = std::unique_lock<std::mutex>(w.peer->peer_lock);
-  if (kind != WorkerKind::kConfirmation) FetchPassword(w);
+  if (kind != WorkerKind::kConfirmation) FetchKeyAndPassword(w);
   if (Claim(w)) {
     switch (kind) {
       case WorkerKind::kAnswering: Answer(w); break;
@@ -209,6 +212,7 @@ void RunWorker(NetworkEndpoint& endpoint, std::shared_ptr<PeerRecord> peer, Work
     }
   }
   w.password.Clear();
+  w.key.reset();
   Release(w);
   if (w.confirm)
     SendSignal(endpoint, kConfirmed, w.confirm_ipv4, w.confirm_port, w.peer->user_id, &w.peer->sent_control);

@@ -53,13 +53,27 @@ class NetworkHost {
   // opens or restarts the network and from handshake workers.
   virtual size_t GetPassword(PasswordBytes& password) = 0;
 
-  // The user's key record; `loaded` tells whether a key is there. The
-  // record must stay in place while the endpoint is open.
-  virtual const KeyRecord& Key() = 0;
+  // Copies the user's key record into `out`, taken whole under the
+  // application's own lock, so that a password change never meets a
+  // handshake half way; `loaded` tells whether a key is there.
+  virtual void CopyKey(KeyRecord& out) = 0;
 
   // A user was found by name (the design's WM_USER+10 to the main window):
   // its UserId, eight words. Called without any network lock.
   virtual void UserFound(const uint32_t* user_id) = 0;
+};
+
+// The user's key record for as long as this lives; wiped when it goes.
+class HostKey {
+ public:
+  explicit HostKey(NetworkHost& host) { host.CopyKey(record_); }
+  ~HostKey() { WipeKeyRecord(record_); }
+  HostKey(const HostKey&) = delete;
+  HostKey& operator=(const HostKey&) = delete;
+  const KeyRecord& record() const { return record_; }
+
+ private:
+  KeyRecord record_;
 };
 
 }  // namespace orv

@@ -29,7 +29,7 @@ void DropAllSessions(NetworkEndpoint& endpoint) {
 void RestartNetwork(NetworkEndpoint& endpoint) {
   std::lock_guard<std::mutex> restart(endpoint.restart_lock);
   PasswordBytes password;
-  if (endpoint.host.Key().loaded) endpoint.host.GetPassword(password);
+  if (HostKey(endpoint.host).record().loaded) endpoint.host.GetPassword(password);
   {
     std::lock_guard<std::mutex> table(endpoint.table_lock);
     endpoint.enabled.store(false);

@@ -104,7 +104,7 @@ class FakeHost : public NetworkHost {
     password.Assign(password_);
     return password.size();
   }
-  const KeyRecord& Key() override { return key_; }
+  void CopyKey(KeyRecord& out) override { out = key_; }
   void UserFound(const uint32_t* user_id) override {
     std::lock_guard<std::mutex> g(lock_);
     found_.emplace_back(user_id, user_id + kUserIdWords);

@@ -88,11 +88,16 @@ TEST(PrimeTable, RandomSafePrimeFollowsTheWipeGenerator) {
 bool IsValue(const uint32_t* v, const uint32_t* w) { return BigCompare(v, w, kN) == 0; }
 
 // p = 2q + 1 with 2^q = +-1 (mod p) and 2^(q-1) = 1 (mod q), computed with
-// the program's own exponentiation.
-TEST(PrimeTable, EveryEntryIsAProbableSafePrime) {
+// the program's own exponentiation. The table is checked in slices of 60
+// entries, each a test of its own, so that they run side by side.
+constexpr size_t kSlice = 60;
+class PrimeTableSlice : public ::testing::TestWithParam<size_t> {};
+
+TEST_P(PrimeTableSlice, EveryEntryIsAProbableSafePrime) {
   ModExpContext ctx(kN);
   uint32_t p[kN], q[kN], e[kN], r[kN], two[kN] = {2}, one[kN] = {1}, p_minus_1[kN];
   for (size_t i : PresentEntries()) {
+    if (i / kSlice != GetParam()) continue;
     PrimeTableEntry(i, p);
     std::copy(p, p + kN, q);
     BigShiftRight1(q, kN);
@@ -106,6 +111,8 @@ TEST(PrimeTable, EveryEntryIsAProbableSafePrime) {
     EXPECT_TRUE(IsValue(r, one)) << "q of entry " << i;
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(PrimeTable, PrimeTableSlice, ::testing::Range<size_t>(0, kPrimeTableEntries / kSlice));
 
 }  // namespace
 }  // namespace orv

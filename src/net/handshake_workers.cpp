@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "net/endpoint.hpp"
@@ -20,7 +21,7 @@ struct Worker {
   std::shared_ptr<PeerRecord> peer;
   std::unique_lock<std::mutex> lock;  // the peer lock
   PasswordBytes password;
-  std::unique_ptr<HostKey> key;       // the user's key, taken with the password
+  std::optional<HostKey> key;         // the user's key, taken with the password
   SessionSetup* setup = nullptr;
   std::string address;                // the setup's, for the texts
   std::string text;                   // logged with source "Network" at the end
@@ -49,7 +50,7 @@ struct Worker {
 };
 
 void FetchKeyAndPassword(Worker& w) {
-  w.key = std::make_unique<HostKey>(w.endpoint.host);
+  w.key.emplace(w.endpoint.host);
   if (w.key->record().loaded) w.endpoint.host.GetPassword(w.password);
 }
 

@@ -34,8 +34,8 @@ std::string OneLineText(std::string text) {
 std::string IdentityText(const char* prefix, const std::string& address, const std::string& name, uint32_t build,
                          const uint32_t* f) {
   return FormatText("%s from %s, user name: %s, version %d, fingerprint %08X %08X %08X %08X %08X %08X %08X %08X",
-                    prefix, address.c_str(), OneLineText(name).c_str(), static_cast<int>(build), f[0], f[1], f[2], f[3], f[4],
-                    f[5], f[6], f[7]);
+                    prefix, address.c_str(), OneLineText(name).c_str(), static_cast<int>(build), f[0], f[1], f[2],
+                    f[3], f[4], f[5], f[6], f[7]);
 }
 
 std::string AddressText(uint32_t ipv4, uint16_t port) {

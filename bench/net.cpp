@@ -31,9 +31,7 @@ std::unique_ptr<Identity> MakeIdentity(size_t which) {
   auto id = std::make_unique<Identity>();
   id->password = "password " + std::to_string(which);
   uint32_t p[kNumWords], x[kNumWords];
-  const size_t primes = PrimeTableCount();
-  for (size_t i = 0, seen = 0; i < kPrimeTableEntries; ++i)
-    if (PrimeTableEntry(i, p) && seen++ == which % primes) break;
+  PrimeTableEntry(which % kPrimeTableEntries, p);
   SignatureContext ctx;
   const std::string name = "node " + std::to_string(which);
   std::vector<uint8_t> info;

@@ -11,11 +11,8 @@ constexpr size_t kPrimeTableEntries = 360;
 constexpr size_t kPrimeEntryBytes = 512;
 
 // Entry i as 128 words, least significant first. False for an index out of
-// range or an entry the table does not carry yet (all zero).
+// range.
 bool PrimeTableEntry(size_t index, uint32_t* out);
-
-// Number of entries the table carries.
-size_t PrimeTableCount();
 
 // Copies the entry picked by two wipe generator steps (o1, then o2:
 // ((o2 << 32) | o1) mod 360). The prime is public; the pool is not used.

@@ -17,12 +17,6 @@ struct TestIdentity {
   const uint8_t* pw() const { return reinterpret_cast<const uint8_t*>(password.data()); }
 };
 
-// The first `skip`-th entry the prime table carries.
-inline void TablePrime(uint32_t* p, size_t skip = 0) {
-  for (size_t i = 0; i < kPrimeTableEntries; ++i)
-    if (PrimeTableEntry(i, p) && skip-- == 0) return;
-}
-
 // User info is UTF-16LE text.
 inline std::string Utf16Le(const std::u16string& text) {
   std::string bytes;
@@ -39,7 +33,7 @@ inline std::unique_ptr<TestIdentity> MakeIdentity(const std::u16string& user, co
   auto id = std::make_unique<TestIdentity>();
   id->password = password;
   uint32_t p[kNumWords], x[kNumWords];
-  TablePrime(p, prime);
+  PrimeTableEntry(prime, p);
   SignatureContext ctx;
   GenerateUserKey(ctx, id->record.certificate, x, p, reinterpret_cast<const uint8_t*>(name.data()), name.size());
   ProtectPrivateKey(id->record, x, id->pw(), password.size());

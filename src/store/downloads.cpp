@@ -1,0 +1,110 @@
+#include "store/downloads.hpp"
+
+#include <sys/stat.h>
+
+#include <vector>
+
+#include "identity/key_file.hpp"
+#include "identity/secret_file.hpp"
+#include "store/field_text.hpp"
+#include "store/xml_file.hpp"
+
+namespace orv {
+namespace {
+
+struct LoadedDownload {
+  PeerRef sender;
+  std::optional<std::string> path;
+  std::optional<std::string> sender_name;
+  FileTime time = 0;
+};
+
+std::optional<std::string> OptionalText(const pugi::xml_node& node, const char* name) {
+  const pugi::xml_attribute a = node.attribute(name);
+  if (!a) return std::nullopt;
+  return std::string(a.value());
+}
+
+LoadedDownload ReadDownload(const pugi::xml_node& node) {
+  LoadedDownload d;
+  d.sender.ipv4 = ReadDottedIpv4(node.attribute("ip").value());
+  d.sender.port = ReadPort(node.attribute("port").value());
+  ReadUserIdText(node.attribute("id").value(), d.sender.user_id);
+  d.path = OptionalText(node, "name");
+  d.sender_name = OptionalText(node, "user");
+  d.time = ReadTimeText(node.attribute("time").value()).value_or(0);
+  return d;
+}
+
+void WriteDownload(pugi::xml_node& root, const DownloadRecord& d) {
+  pugi::xml_node node = root.append_child("file");
+  node.append_attribute("ip") = DottedIpv4Text(d.sender.ipv4).c_str();
+  node.append_attribute("port") = static_cast<unsigned>(d.sender.port);
+  node.append_attribute("id") = UserIdText(d.sender.user_id).c_str();
+  if (d.path) node.append_attribute("name") = d.path->c_str();
+  if (d.sender_name) node.append_attribute("user") = d.sender_name->c_str();
+  node.append_attribute("time") = TimeText(d.time).c_str();
+}
+
+bool FileHasContent(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && st.st_size > 0;
+}
+
+}  // namespace
+
+void AddDownload(ContactStore& store, const PeerRef& sender, const std::optional<std::string>& path,
+                 const std::optional<std::string>& sender_name, FileTime time) {
+  DownloadRecord d{sender, path, sender_name, time};
+  if (time == 0) d.time = store.clock();
+  std::lock_guard guard(store.lock);
+  if (time == 0)
+    store.downloads.push_front(std::move(d));
+  else
+    store.downloads.push_back(std::move(d));
+}
+
+void RemoveDownload(ContactStore& store, size_t index) {
+  std::lock_guard guard(store.lock);
+  if (index < store.downloads.size()) store.downloads.erase(store.downloads.begin() + static_cast<ptrdiff_t>(index));
+}
+
+void RemoveAllDownloads(ContactStore& store) {
+  std::lock_guard guard(store.lock);
+  store.downloads.clear();
+}
+
+bool LoadDownloads(ContactStore& store, const std::string& path, const KeyRecord& record, const uint8_t* password,
+                   size_t length) {
+  if (!record.loaded || length == 0) return false;
+  pugi::xml_document doc;
+  const bool parsed = LoadEncryptedXml(path, doc, record, password, length);
+  const pugi::xml_node root = doc.child("downloads");
+  if (!parsed || !root) {
+    // Written under another key, damaged, or not ours: kept, not overwritten.
+    if (FileHasContent(path)) NoteUnreadableFile(store, path);
+    return false;
+  }
+  std::vector<LoadedDownload> read;
+  for (const pugi::xml_node& node : root.children("file")) read.push_back(ReadDownload(node));
+  for (const LoadedDownload& d : read) AddDownload(store, d.sender, d.path, d.sender_name, d.time);
+  return true;
+}
+
+bool SaveDownloads(ContactStore& store, const std::string& path, const KeyRecord& record, const uint8_t* password,
+                   size_t length) {
+  if (!record.loaded || length == 0) return false;
+  pugi::xml_document doc;
+  pugi::xml_node root = doc.append_child("downloads");
+  {
+    std::lock_guard guard(store.lock);
+    for (const DownloadRecord& d : store.downloads) WriteDownload(root, d);
+  }
+  if (!KeepUnreadableFileAside(store, path)) return false;
+  if (!SaveEncryptedXml(path, doc, record, password, length)) return false;
+  // The record reveals whom the user talks to: owner only.
+  ::chmod(path.c_str(), 0600);
+  return true;
+}
+
+}  // namespace orv

@@ -30,6 +30,8 @@ void NoteNode(ContactStore& store, const PeerRef& node) {
   n.last_heard = store.clock();
   std::lock_guard guard(store.lock);
   MergeNode(store, std::move(n));
+  // A node heard by address only names no contact.
+  if (IsZeroUserId(node.user_id)) return;
   for (ContactRecord& c : store.contacts) {
     if (!SameUserId(c.peer.user_id, node.user_id)) continue;
     c.peer.ipv4 = node.ipv4;

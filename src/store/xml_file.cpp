@@ -52,7 +52,12 @@ bool KeepUnreadableFileAside(ContactStore& store, const std::string& path) {
   }
   bool kept = !Exists(path);
   for (int i = 0; i < kMaxAsideNames && !kept; ++i) {
-    const std::string aside = path + ".bad" + (i == 0 ? std::string() : "." + std::to_string(i));
+    std::string aside = path;
+    aside += ".bad";
+    if (i > 0) {
+      aside += '.';
+      aside += std::to_string(i);
+    }
     if (Exists(aside)) continue;
     if (std::rename(path.c_str(), aside.c_str()) != 0) break;
     if (store.log) store.log("Main", "Unreadable file " + path + " kept as " + aside);

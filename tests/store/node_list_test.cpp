@@ -79,6 +79,10 @@ TEST_F(NodeList, NoteNodeMovesAContactToTheNewAddress) {
   ASSERT_TRUE(c);
   EXPECT_EQ(c->peer.ipv4, 0x0A000004u);
   EXPECT_EQ(c->peer.port, 4);
+  // A contact kept without UserId is not moved by nodes heard by address.
+  AddContact(store, Peer(0, 0x0A000001, 1), "No id");
+  NoteNode(store, Peer(0, 0x0A000009, 9));
+  EXPECT_EQ(FindContact(store, Peer(0, 0, 0).user_id)->peer.ipv4, 0x0A000001u);
 }
 
 TEST_F(NodeList, ForgetNodeUnlinksByUserIdOrForAddressOnlyEntriesByAddress) {

@@ -73,8 +73,8 @@ void BM_LoadNetworkFile1000(benchmark::State& state) {
   size_t noted = 0;
   for (auto _ : state) {
     ContactStore fresh;
-    benchmark::DoNotOptimize(
-        LoadNetworkFile(fresh, [&](const PeerRef&) { ++noted; }, f.network_file, [](const std::string&) { return 0u; }));
+    const auto note = [&](const PeerRef&) { ++noted; };
+    benchmark::DoNotOptimize(LoadNetworkFile(fresh, note, f.network_file, [](const std::string&) { return 0u; }));
   }
   benchmark::DoNotOptimize(noted);
 }

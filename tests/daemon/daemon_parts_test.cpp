@@ -1,11 +1,12 @@
-// Session events from the peer table's changes, and the command line that
-// `orvd ctl` builds from its arguments.
+// Session events from the peer table's changes, the command line that `orvd
+// ctl` builds from its arguments, and the node's own options.
 #include "daemon/session_watch.hpp"
 
 #include <gtest/gtest.h>
 
 #include "daemon/command_registry.hpp"
 #include "daemon/control_ctl.hpp"
+#include "daemon/daemon_options.hpp"
 
 namespace orv {
 namespace {
@@ -62,6 +63,16 @@ TEST(OrvdCtl, ArgumentsBecomeTheWordsTheNodeReads) {
   EXPECT_FALSE(ParseCtlOptions({"--timeout", "-1", "status"}, error));
   EXPECT_FALSE(ParseCtlOptions({"--bogus"}, error));
   EXPECT_TRUE(ParseCtlOptions({"--events"}, error)->events);
+}
+
+TEST(OrvdOptions, StdinCommandsIsAFlag) {
+  std::string error;
+  const char* with[] = {"orvd", "--stdin-commands", "--connect", "127.0.0.1:5"};
+  const auto options = ParseDaemonOptions(4, with, error);
+  ASSERT_TRUE(options) << error;
+  EXPECT_TRUE(options->stdin_commands);
+  const char* without[] = {"orvd"};
+  EXPECT_FALSE(ParseDaemonOptions(1, without, error)->stdin_commands);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@ bool ValidName(std::string_view name) {
   return true;
 }
 
-bool ValidArgs(const std::vector<ArgSpec>& args) {
+bool ValidArgs(const std::vector<ArgDef>& args) {
   bool optional_seen = false;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i].kind == ArgKind::kText && i + 1 != args.size()) return false;
@@ -27,11 +27,11 @@ CommandRegistry::CommandRegistry() {
        [this](const CommandArgs& args) { return Help(args); }});
 }
 
-bool CommandRegistry::Add(CommandSpec spec) {
-  if (!ValidName(spec.name) || !spec.handler || !ValidArgs(spec.args) || commands_.count(spec.name) != 0)
+bool CommandRegistry::Add(CommandDef def) {
+  if (!ValidName(def.name) || !def.handler || !ValidArgs(def.args) || commands_.count(def.name) != 0)
     return false;
-  std::string name = spec.name;
-  commands_.emplace(std::move(name), std::move(spec));
+  std::string name = def.name;
+  commands_.emplace(std::move(name), std::move(def));
   return true;
 }
 
@@ -42,13 +42,13 @@ std::optional<Reply> CommandRegistry::Execute(std::string_view line, const Comma
   if (!reader.Next(name)) return Reply::Error(reader.error());
   const auto it = commands_.find(name);
   if (it == commands_.end()) return Reply::Error("unknown command: " + name + " (help lists the commands)");
-  const CommandSpec& spec = it->second;
+  const CommandDef& def = it->second;
   CommandArgs args;
   args.context = context;
   std::string error;
-  if (!ParseArguments(spec.args, reader, context.base_dir, args, error))
-    return Reply::Error(error + "; usage: " + UsageText(spec.name, spec.args));
-  return spec.handler(args);
+  if (!ParseArguments(def.args, reader, context.base_dir, args, error))
+    return Reply::Error(error + "; usage: " + UsageText(def.name, def.args));
+  return def.handler(args);
 }
 
 std::string CommandRegistry::Usage(std::string_view name) const {
@@ -64,10 +64,10 @@ std::vector<std::string> CommandRegistry::Names() const {
 
 Reply CommandRegistry::Help(const CommandArgs& args) const {
   Reply reply;
-  for (const auto& [name, spec] : commands_) {
+  for (const auto& [name, def] : commands_) {
     if (args.Has(0) && args.Text(0) != name) continue;
-    reply.items.push_back(Fields().Text("command", name).Text("usage", UsageText(name, spec.args))
-                              .Text("summary", spec.summary));
+    reply.items.push_back(Fields().Text("command", name).Text("usage", UsageText(name, def.args))
+                              .Text("summary", def.summary));
   }
   if (args.Has(0) && reply.items.empty()) return Reply::Error("unknown command: " + args.Text(0));
   reply.fields.Number("count", static_cast<int64_t>(reply.items.size()));

@@ -21,9 +21,9 @@ namespace orv {
 
 using CommandHandler = std::function<Reply(const CommandArgs& args)>;
 
-struct CommandSpec {
+struct CommandDef {
   std::string name;  // one lower-case word
-  std::vector<ArgSpec> args;
+  std::vector<ArgDef> args;
   std::string summary;  // one line for `help`
   CommandHandler handler;
 };
@@ -37,7 +37,7 @@ class CommandRegistry {
   // name that is not one word of [a-z0-9_-], a missing handler, an
   // optional argument before a required one, or a text argument that is
   // not the last. Call before commands arrive, or on the interface thread.
-  bool Add(CommandSpec spec);
+  bool Add(CommandDef def);
 
   // Parses and runs one line. Nothing (no reply) for a blank line or a
   // comment; otherwise the handler's reply, or an error for an unknown
@@ -52,7 +52,7 @@ class CommandRegistry {
  private:
   Reply Help(const CommandArgs& args) const;
 
-  std::map<std::string, CommandSpec, std::less<>> commands_;
+  std::map<std::string, CommandDef, std::less<>> commands_;
 };
 
 }  // namespace orv

@@ -39,28 +39,28 @@ bool ReadAddress(const std::string& word, PeerRef& peer, std::string& error) {
   return false;
 }
 
-bool ReadInteger(const ArgSpec& spec, const std::string& word, int64_t& value, std::string& error) {
+bool ReadInteger(const ArgDef& def, const std::string& word, int64_t& value, std::string& error) {
   const bool hex = word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
   const char* begin = word.data() + (hex ? 2 : 0);
   const char* end = word.data() + word.size();
   const auto result = std::from_chars(begin, end, value, hex ? 16 : 10);
   if (result.ec != std::errc() || result.ptr != end) {
-    error = "bad number for " + spec.name + ": " + word;
+    error = "bad number for " + def.name + ": " + word;
     return false;
   }
-  if (value < spec.min || value > spec.max) {
-    error = spec.name + " out of range " + std::to_string(spec.min) + ".." + std::to_string(spec.max) + ": " + word;
+  if (value < def.min || value > def.max) {
+    error = def.name + " out of range " + std::to_string(def.min) + ".." + std::to_string(def.max) + ": " + word;
     return false;
   }
   return true;
 }
 
-bool ReadWord(const ArgSpec& spec, const std::string& word, std::string& value, std::string& error) {
-  if (!spec.choices.empty()) {
+bool ReadWord(const ArgDef& def, const std::string& word, std::string& value, std::string& error) {
+  if (!def.choices.empty()) {
     bool known = false;
-    for (const std::string& choice : spec.choices) known = known || choice == word;
+    for (const std::string& choice : def.choices) known = known || choice == word;
     if (!known) {
-      error = "bad " + spec.name + ": " + word;
+      error = "bad " + def.name + ": " + word;
       return false;
     }
   }
@@ -85,9 +85,9 @@ bool ReadPath(const std::string& word, const std::string& base_dir, std::string&
   return true;
 }
 
-bool ReadOne(const ArgSpec& spec, WordReader& reader, const std::string& word, const std::string& base_dir,
+bool ReadOne(const ArgDef& def, WordReader& reader, const std::string& word, const std::string& base_dir,
              ArgValue& value, std::string& error) {
-  switch (spec.kind) {
+  switch (def.kind) {
     case ArgKind::kUserId:
       return ReadUserId(reader, word, value.peer.user_id, error);
     case ArgKind::kAddress:
@@ -96,9 +96,9 @@ bool ReadOne(const ArgSpec& spec, WordReader& reader, const std::string& word, c
       if (word.find(':') != std::string::npos) return ReadAddress(word, value.peer, error);
       return ReadUserId(reader, word, value.peer.user_id, error);
     case ArgKind::kInteger:
-      return ReadInteger(spec, word, value.number, error);
+      return ReadInteger(def, word, value.number, error);
     case ArgKind::kWord:
-      return ReadWord(spec, word, value.text, error);
+      return ReadWord(def, word, value.text, error);
     case ArgKind::kPath:
       return ReadPath(word, base_dir, value.text, error);
     case ArgKind::kText:
@@ -111,38 +111,38 @@ bool ReadOne(const ArgSpec& spec, WordReader& reader, const std::string& word, c
 
 namespace {
 
-ArgSpec MakeArg(ArgKind kind, std::string name) {
-  ArgSpec spec;
-  spec.kind = kind;
-  spec.name = std::move(name);
-  return spec;
+ArgDef MakeArg(ArgKind kind, std::string name) {
+  ArgDef def;
+  def.kind = kind;
+  def.name = std::move(name);
+  return def;
 }
 
 }  // namespace
 
-ArgSpec UserIdArg(std::string name) { return MakeArg(ArgKind::kUserId, std::move(name)); }
-ArgSpec AddressArg(std::string name) { return MakeArg(ArgKind::kAddress, std::move(name)); }
-ArgSpec PeerArg(std::string name) { return MakeArg(ArgKind::kPeer, std::move(name)); }
+ArgDef UserIdArg(std::string name) { return MakeArg(ArgKind::kUserId, std::move(name)); }
+ArgDef AddressArg(std::string name) { return MakeArg(ArgKind::kAddress, std::move(name)); }
+ArgDef PeerArg(std::string name) { return MakeArg(ArgKind::kPeer, std::move(name)); }
 
-ArgSpec IntegerArg(std::string name, int64_t min, int64_t max) {
-  ArgSpec spec = MakeArg(ArgKind::kInteger, std::move(name));
-  spec.min = min;
-  spec.max = max;
-  return spec;
+ArgDef IntegerArg(std::string name, int64_t min, int64_t max) {
+  ArgDef def = MakeArg(ArgKind::kInteger, std::move(name));
+  def.min = min;
+  def.max = max;
+  return def;
 }
 
-ArgSpec WordArg(std::string name, std::vector<std::string> choices) {
-  ArgSpec spec = MakeArg(ArgKind::kWord, std::move(name));
-  spec.choices = std::move(choices);
-  return spec;
+ArgDef WordArg(std::string name, std::vector<std::string> choices) {
+  ArgDef def = MakeArg(ArgKind::kWord, std::move(name));
+  def.choices = std::move(choices);
+  return def;
 }
 
-ArgSpec PathArg(std::string name) { return MakeArg(ArgKind::kPath, std::move(name)); }
-ArgSpec TextArg(std::string name) { return MakeArg(ArgKind::kText, std::move(name)); }
+ArgDef PathArg(std::string name) { return MakeArg(ArgKind::kPath, std::move(name)); }
+ArgDef TextArg(std::string name) { return MakeArg(ArgKind::kText, std::move(name)); }
 
-ArgSpec Optional(ArgSpec spec) {
-  spec.optional = true;
-  return spec;
+ArgDef Optional(ArgDef def) {
+  def.optional = true;
+  return def;
 }
 
 std::string UserIdToken(const uint32_t* user_id) {
@@ -167,17 +167,17 @@ bool ParseUserId(std::string_view text, uint32_t* user_id) {
   return true;
 }
 
-bool ParseArguments(const std::vector<ArgSpec>& specs, WordReader& reader, const std::string& base_dir,
+bool ParseArguments(const std::vector<ArgDef>& defs, WordReader& reader, const std::string& base_dir,
                     CommandArgs& args, std::string& error) {
-  args.values.assign(specs.size(), ArgValue{});
-  for (size_t i = 0; i < specs.size(); ++i) {
-    const ArgSpec& spec = specs[i];
+  args.values.assign(defs.size(), ArgValue{});
+  for (size_t i = 0; i < defs.size(); ++i) {
+    const ArgDef& def = defs[i];
     ArgValue& value = args.values[i];
-    if (spec.kind == ArgKind::kText) {
+    if (def.kind == ArgKind::kText) {
       const std::string_view rest = reader.Rest();
       if (rest.empty()) {
-        if (spec.optional) return true;
-        error = "missing " + spec.name;
+        if (def.optional) return true;
+        error = "missing " + def.name;
         return false;
       }
       if (!DecodeRestText(rest, value.text, error)) return false;
@@ -190,11 +190,11 @@ bool ParseArguments(const std::vector<ArgSpec>& specs, WordReader& reader, const
         error = reader.error();
         return false;
       }
-      if (spec.optional) return true;
-      error = "missing " + spec.name;
+      if (def.optional) return true;
+      error = "missing " + def.name;
       return false;
     }
-    if (!ReadOne(spec, reader, word, base_dir, value, error)) return false;
+    if (!ReadOne(def, reader, word, base_dir, value, error)) return false;
     value.present = true;
   }
   std::string extra;
@@ -209,11 +209,11 @@ bool ParseArguments(const std::vector<ArgSpec>& specs, WordReader& reader, const
   return true;
 }
 
-std::string UsageText(std::string_view name, const std::vector<ArgSpec>& specs) {
+std::string UsageText(std::string_view name, const std::vector<ArgDef>& defs) {
   std::string usage(name);
-  for (const ArgSpec& spec : specs) {
+  for (const ArgDef& def : defs) {
     usage += ' ';
-    usage += spec.optional ? "[" + spec.name + "]" : spec.name;
+    usage += def.optional ? "[" + def.name + "]" : def.name;
   }
   return usage;
 }

@@ -28,7 +28,7 @@ namespace orv {
 
 enum class ArgKind { kUserId, kAddress, kPeer, kInteger, kWord, kPath, kText };
 
-struct ArgSpec {
+struct ArgDef {
   ArgKind kind = ArgKind::kWord;
   std::string name;       // as the usage shows it: ID, IP:PORT, PATH, TEXT
   bool optional = false;  // only trailing arguments may be optional
@@ -37,14 +37,14 @@ struct ArgSpec {
   std::vector<std::string> choices;  // word: the words allowed; empty allows any
 };
 
-ArgSpec UserIdArg(std::string name = "ID");
-ArgSpec AddressArg(std::string name = "IP:PORT");
-ArgSpec PeerArg(std::string name = "ID|IP:PORT");
-ArgSpec IntegerArg(std::string name, int64_t min, int64_t max);
-ArgSpec WordArg(std::string name, std::vector<std::string> choices = {});
-ArgSpec PathArg(std::string name = "PATH");
-ArgSpec TextArg(std::string name = "TEXT");
-ArgSpec Optional(ArgSpec spec);
+ArgDef UserIdArg(std::string name = "ID");
+ArgDef AddressArg(std::string name = "IP:PORT");
+ArgDef PeerArg(std::string name = "ID|IP:PORT");
+ArgDef IntegerArg(std::string name, int64_t min, int64_t max);
+ArgDef WordArg(std::string name, std::vector<std::string> choices = {});
+ArgDef PathArg(std::string name = "PATH");
+ArgDef TextArg(std::string name = "TEXT");
+ArgDef Optional(ArgDef def);
 
 // One parsed argument.
 struct ArgValue {
@@ -82,13 +82,13 @@ std::string UserIdToken(const uint32_t* user_id);
 // ignored, case is not); false for anything else.
 bool ParseUserId(std::string_view text, uint32_t* user_id);
 
-// Reads the arguments of `specs` from `reader` (placed after the command
+// Reads the arguments of `defs` from `reader` (placed after the command
 // name); relative paths are resolved against `base_dir`. False and a
 // one-line `error` on a missing, malformed or extra argument.
-bool ParseArguments(const std::vector<ArgSpec>& specs, WordReader& reader, const std::string& base_dir,
+bool ParseArguments(const std::vector<ArgDef>& defs, WordReader& reader, const std::string& base_dir,
                     CommandArgs& args, std::string& error);
 
 // "NAME ARG [OPTIONAL]".
-std::string UsageText(std::string_view name, const std::vector<ArgSpec>& specs);
+std::string UsageText(std::string_view name, const std::vector<ArgDef>& defs);
 
 }  // namespace orv

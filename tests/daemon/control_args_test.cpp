@@ -11,12 +11,12 @@ const uint32_t kId[8] = {0x955663FD, 0x2B3E6470, 0x8546A00A, 0x2B67180F,
 const char kToken[] = "955663FD2B3E64708546A00A2B67180FB495C2E62F435EBB7E8626B06260BEEE";
 const char kSpaced[] = "955663FD 2B3E6470 8546A00A 2B67180F B495C2E6 2F435EBB 7E8626B0 6260BEEE";
 
-// Parses `line` against `specs`; the error, empty on success.
-std::string Parse(const std::vector<ArgSpec>& specs, std::string_view line, CommandArgs& args,
+// Parses `line` against `defs`; the error, empty on success.
+std::string Parse(const std::vector<ArgDef>& defs, std::string_view line, CommandArgs& args,
                   const std::string& base_dir = "/home/me") {
   WordReader reader(line);
   std::string error;
-  return ParseArguments(specs, reader, base_dir, args, error) ? std::string() : error;
+  return ParseArguments(defs, reader, base_dir, args, error) ? std::string() : error;
 }
 
 TEST(ControlArgs, UserIdTokenIsSixtyFourHexDigits) {
@@ -59,7 +59,7 @@ TEST(ControlArgs, PeerIsUserIdOrAddress) {
 }
 
 TEST(ControlArgs, TableOfArgumentsAndErrors) {
-  const std::vector<ArgSpec> specs = {AddressArg(), IntegerArg("N", 0, 0xFFFFFF), WordArg("MODE", {"fast", "slow"}),
+  const std::vector<ArgDef> defs = {AddressArg(), IntegerArg("N", 0, 0xFFFFFF), WordArg("MODE", {"fast", "slow"}),
                                       Optional(PathArg())};
   const struct {
     const char* line;
@@ -85,7 +85,7 @@ TEST(ControlArgs, TableOfArgumentsAndErrors) {
   };
   for (const auto& c : cases) {
     CommandArgs args;
-    const std::string error = Parse(specs, c.line, args);
+    const std::string error = Parse(defs, c.line, args);
     EXPECT_EQ(error.empty(), c.ok) << c.line << ": " << error;
     if (!c.ok || !error.empty()) continue;
     EXPECT_EQ(args.Integer(1), c.number) << c.line;
@@ -103,7 +103,7 @@ TEST(ControlArgs, RelativePathNeedsAWorkingDirectory) {
 }
 
 TEST(ControlArgs, TextTakesTheRestOfTheLine) {
-  const std::vector<ArgSpec> specs = {WordArg("ID"), TextArg()};
+  const std::vector<ArgDef> defs = {WordArg("ID"), TextArg()};
   const struct {
     const char* line;
     const char* text;  // null: refused
@@ -116,7 +116,7 @@ TEST(ControlArgs, TextTakesTheRestOfTheLine) {
   };
   for (const auto& c : cases) {
     CommandArgs args;
-    const std::string error = Parse(specs, c.line, args);
+    const std::string error = Parse(defs, c.line, args);
     if (!c.text) {
       EXPECT_NE(error, "") << c.line;
       continue;

@@ -8,11 +8,15 @@
 namespace orv {
 
 const char kDaemonUsage[] =
-    "Usage: orvd [--profile DIR] [--password-file FILE] [--name TEXT] [--connect IP:PORT]\n"
+    "Usage: orvd [--profile DIR] [--password-file FILE] [--name TEXT] [--connect IP:PORT] [--stdin-commands]\n"
+    "       orvd ctl [--profile DIR] COMMAND [ARG...]   (orvd ctl --help says more)\n"
     "  --profile DIR         profile directory (default $XDG_CONFIG_HOME/orv)\n"
     "  --password-file FILE  read the password from the first line of FILE instead of asking\n"
     "  --name TEXT           user info of the key generated on the first run\n"
-    "  --connect IP:PORT     open a session to that peer once the network runs\n";
+    "  --connect IP:PORT     open a session to that peer once the network runs\n"
+    "  --stdin-commands      read commands from standard input even when it is no terminal\n"
+    "Commands come from the terminal and from the control socket DIR/orvd.sock;\n"
+    "`help` lists them.\n";
 
 bool ParseIpPort(const std::string& text, uint32_t& ip, uint16_t& port) {
   const size_t colon = text.rfind(':');
@@ -35,6 +39,8 @@ std::optional<DaemonOptions> ParseDaemonOptions(int argc, const char* const* arg
     const bool has_value = i + 1 < argc;
     if (arg == "--help" || arg == "-h") {
       options.help = true;
+    } else if (arg == "--stdin-commands") {
+      options.stdin_commands = true;
     } else if (arg == "--profile" && has_value) {
       options.profile = argv[++i];
     } else if (arg == "--password-file" && has_value) {

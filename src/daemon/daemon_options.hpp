@@ -13,6 +13,7 @@ struct DaemonOptions {
   std::string name;           // --name TEXT: user info of a key generated on first run
   std::optional<uint32_t> connect_ip;  // --connect IP:PORT
   uint16_t connect_port = 0;
+  bool stdin_commands = false;  // --stdin-commands: read commands from a standard input that is no terminal
   bool help = false;
 };
 

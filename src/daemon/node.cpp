@@ -22,7 +22,8 @@ void CloseProgram() { ::kill(::getpid(), SIGTERM); }
 
 }  // namespace
 
-Node::Node(UiPort& ui, DaemonOptions options) : ui_(ui), options_(std::move(options)) {}
+Node::Node(UiPort& ui, DaemonOptions options, std::shared_ptr<LogSink> log_sink)
+    : ui_(ui), options_(std::move(options)), log_sink_(std::move(log_sink)) {}
 
 Node::~Node() { Stop(); }
 
@@ -51,6 +52,7 @@ bool Node::Start() {
   if (!read.remembered.empty()) passwords_->Cache(read.remembered);
 
   LogOptions log;
+  log.sink = log_sink_;
   log.ui = &ui_;
   log.echo = stdout;
   CreateLog(std::move(log), settings_);
@@ -82,8 +84,8 @@ void Node::Bootstrap() {
   if (endpoint_) RestartNetwork(*endpoint_);
 }
 
-void Node::Connect(uint32_t ipv4, uint16_t port) {
-  if (!endpoint_) return;
+bool Node::Connect(uint32_t ipv4, uint16_t port) {
+  if (!endpoint_ || !endpoint_->enabled.load()) return false;
   PeerRef target;
   target.ipv4 = ipv4;
   target.port = port;
@@ -96,6 +98,7 @@ void Node::Connect(uint32_t ipv4, uint16_t port) {
   request.length = sizeof ping;
   SendToPeer(*endpoint_, request);
   LogEvent("Main", "Connecting to " + AddressText(ipv4, port));
+  return true;
 }
 
 void Node::SaveSettingsNow() {

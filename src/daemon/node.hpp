@@ -8,10 +8,12 @@
 
 #include "app/app_context.hpp"
 #include "app/app_network_host.hpp"
+#include "app/log_sink.hpp"
 #include "app/password_service.hpp"
 #include "app/password_timer.hpp"
 #include "app/ui_port.hpp"
 #include "daemon/daemon_options.hpp"
+#include "daemon/node_policies.hpp"
 #include "net/endpoint.hpp"
 #include "settings/autostart.hpp"
 #include "settings/profile_paths.hpp"
@@ -21,7 +23,8 @@ namespace orv {
 
 class Node {
  public:
-  Node(UiPort& ui, DaemonOptions options);
+  // `log_sink` gets every log line (the control interface's log events).
+  Node(UiPort& ui, DaemonOptions options, std::shared_ptr<LogSink> log_sink = nullptr);
   ~Node();
   Node(const Node&) = delete;
   Node& operator=(const Node&) = delete;
@@ -34,12 +37,21 @@ class Node {
   // "Bootstrap": drops every session and enables the network.
   void Bootstrap();
 
-  // Opens a session to the peer at that address (a ping starts it).
-  void Connect(uint32_t ipv4, uint16_t port);
+  // Opens a session to the peer at that address (a ping starts it). False
+  // while the network is not enabled.
+  bool Connect(uint32_t ipv4, uint16_t port);
 
   // Shutdown: every connected peer gets "ses_terminate", the settings and
   // the seed file are saved, the secrets wiped, the log closed.
   void Stop();
+
+  // What the engines and command handlers use once Start succeeded (null
+  // or empty before).
+  NetworkEndpoint* endpoint() { return endpoint_.get(); }
+  AppContext* context() { return ctx_.get(); }
+  const Settings& settings() const { return settings_; }
+  const ProfilePaths& paths() const { return paths_; }
+  NodePolicies policies() const { return PoliciesFromSettings(settings_); }
 
  private:
   void LoadOrMakeKey();
@@ -47,6 +59,7 @@ class Node {
 
   UiPort& ui_;
   DaemonOptions options_;
+  std::shared_ptr<LogSink> log_sink_;
   ProfilePaths paths_;
   AutostartEntry autostart_;
   Settings settings_;

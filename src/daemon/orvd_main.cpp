@@ -1,18 +1,88 @@
 // orvd: the headless ORV node. It runs the same core as the desktop
 // program: loads or makes its key, opens the UDP endpoint, answers
-// handshakes, optionally calls one peer, and ends cleanly on SIGINT or
-// SIGTERM (every connected peer is told that the session ends).
+// handshakes, optionally calls one peer, takes commands from its terminal
+// and its control socket, and ends cleanly on `quit`, SIGINT or SIGTERM
+// (every connected peer is told that the session ends).
+//
+// `orvd ctl ...` is the client of a running node's control socket.
 #include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "app/event_log.hpp"
+#include "app/event_loop_dispatcher.hpp"
+#include "daemon/control_ctl.hpp"
+#include "daemon/control_interface.hpp"
+#include "daemon/control_socket.hpp"
 #include "daemon/daemon_options.hpp"
 #include "daemon/node.hpp"
+#include "daemon/node_commands.hpp"
+#include "daemon/session_watch.hpp"
+#include "daemon/terminal_input.hpp"
 #include "daemon/terminal_ui_port.hpp"
 
+namespace {
+
+// Timers of the interface thread.
+constexpr orv::TimerId kSessionWatchTimer = 1;
+
+// `quit`: main waits for SIGINT and SIGTERM, so the command sends itself one.
+void RequestStop() { ::kill(::getpid(), SIGTERM); }
+
+int RunCtlCommand(int argc, char** argv) {
+  std::string error;
+  const auto options = orv::ParseCtlOptions(std::vector<std::string>(argv + 2, argv + argc), error);
+  if (!options) {
+    std::fprintf(stderr, "orvd ctl: %s\n%s", error.c_str(), orv::kCtlUsage);
+    return 2;
+  }
+  return orv::RunCtl(*options);
+}
+
+int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
+  orv::TerminalInput terminal;
+  orv::TerminalUiPort ui(options.password_file, options.name.empty() ? "orvd" : options.name, &terminal);
+  auto dispatcher = std::make_unique<orv::EventLoopDispatcher>();
+  orv::ControlInterface control(*dispatcher, terminal);
+  orv::Node node(ui, options, control.log_sink());
+  if (!node.Start()) return 1;
+
+  // The engines' commands and events are added here, before any transport
+  // opens; their handlers run on `dispatcher`.
+  orv::AddNodeCommands(control.commands(), node, *dispatcher, RequestStop);
+  orv::SessionWatch sessions(*node.endpoint(), control.events());
+  dispatcher->StartTimer(kSessionWatchTimer, 1000, [&sessions] { sessions.Tick(); });
+
+  node.Bootstrap();
+  if (options.connect_ip) node.Connect(*options.connect_ip, options.connect_port);
+  std::string error;
+  const std::string socket_path = orv::ControlSocketPath(node.paths().profile_dir);
+  if (control.OpenSocket(socket_path, error))
+    orv::LogEvent("Main", "Control socket " + socket_path);
+  else
+    orv::LogEvent("Main", "No control socket: " + error);
+  control.StartTerminal(options.stdin_commands);
+
+  int signal_number = 0;
+  sigwait(&stop_signals, &signal_number);
+  orv::LogEvent("Main", signal_number == SIGINT ? "Stopping (interrupt)" : "Stopping");
+  // No command runs from here on; the interface thread ends before the
+  // engines it drives; the clients still see the shutdown's events.
+  control.StopCommands();
+  dispatcher.reset();
+  node.Stop();
+  control.Close();
+  return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "ctl") return RunCtlCommand(argc, argv);
   std::string error;
   const auto options = orv::ParseDaemonOptions(argc, argv, error);
   if (!options) {
@@ -29,17 +99,9 @@ int main(int argc, char** argv) {
   sigaddset(&stop_signals, SIGINT);
   sigaddset(&stop_signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  // Started in the background of a terminal, reading it fails instead of
+  // stopping the process.
+  ::signal(SIGTTIN, SIG_IGN);
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
-
-  orv::TerminalUiPort ui(options->password_file, options->name.empty() ? "orvd" : options->name);
-  orv::Node node(ui, *options);
-  if (!node.Start()) return 1;
-  node.Bootstrap();
-  if (options->connect_ip) node.Connect(*options->connect_ip, options->connect_port);
-
-  int signal_number = 0;
-  sigwait(&stop_signals, &signal_number);
-  orv::LogEvent("Main", signal_number == SIGINT ? "Stopping (interrupt)" : "Stopping");
-  node.Stop();
-  return 0;
+  return RunNode(*options, stop_signals);
 }

@@ -1,5 +1,6 @@
 #include "daemon/terminal_ui_port.hpp"
 
+#include <errno.h>
 #include <sys/random.h>
 #include <termios.h>
 #include <unistd.h>
@@ -7,6 +8,8 @@
 #include <array>
 #include <cstdio>
 #include <ctime>
+
+#include "daemon/terminal_input.hpp"
 
 namespace orv {
 namespace {
@@ -26,9 +29,13 @@ bool ReadSecretLine(const char* prompt, PasswordBytes& out) {
   }
   out.Clear();
   bool got_any = false;
+  // Byte by byte, without the stdio buffer, so that nothing typed after the
+  // password is taken from the command reader.
   for (;;) {
-    const int c = std::fgetc(stdin);
-    if (c == EOF) break;
+    char c = 0;
+    const ssize_t n = ::read(STDIN_FILENO, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
     got_any = true;
     if (c == '\n') break;
     if (c != '\r') out.Append(static_cast<uint8_t>(c));
@@ -42,8 +49,8 @@ bool ReadSecretLine(const char* prompt, PasswordBytes& out) {
 
 bool DefaultAnswer(std::string_view text) { return text.find("generate key file now") != std::string_view::npos; }
 
-TerminalUiPort::TerminalUiPort(std::string password_file, std::string user_info)
-    : password_file_(std::move(password_file)), user_info_(std::move(user_info)) {}
+TerminalUiPort::TerminalUiPort(std::string password_file, std::string user_info, TerminalInput* input)
+    : password_file_(std::move(password_file)), user_info_(std::move(user_info)), input_(input) {}
 
 void TerminalUiPort::ShowMessage(std::string_view title, std::string_view text, MessageIcon) {
   std::fprintf(stderr, "[%.*s] %.*s\n", static_cast<int>(title.size()), title.data(), static_cast<int>(text.size()),
@@ -57,10 +64,11 @@ bool TerminalUiPort::AskYesNo(std::string_view title, std::string_view text, Mes
     std::fprintf(stderr, "(no terminal: answered %s)\n", yes ? "yes" : "no");
     return yes;
   }
+  TerminalInput::PromptTurn turn(input_);
   std::fprintf(stderr, "[y/N] ");
-  char line[16] = {};
-  if (!std::fgets(line, sizeof line, stdin)) return false;
-  return line[0] == 'y' || line[0] == 'Y';
+  std::string line;
+  if (!ReadInputLine(line)) return false;
+  return !line.empty() && (line[0] == 'y' || line[0] == 'Y');
 }
 
 bool TerminalUiPort::ReadPasswordFile(PasswordBytes& out) const {
@@ -87,6 +95,7 @@ PasswordAnswer TerminalUiPort::AskPassword(const PasswordRequest& request) {
     return answer;
   }
   if (!Interactive()) return answer;  // nobody to ask: Cancel
+  TerminalInput::PromptTurn turn(input_);
   if (request.mode == PasswordMode::kChange && !ReadSecretLine("Old password: ", answer.old_password)) return answer;
   if (request.mode != PasswordMode::kEnter) std::fprintf(stderr, "New key file: %s\n", request.key_file.c_str());
   if (!ReadSecretLine("Password: ", answer.password)) return answer;

@@ -10,10 +10,13 @@
 
 namespace orv {
 
+class TerminalInput;
+
 class TerminalUiPort final : public UiPort {
  public:
   // `password_file` may be empty; `user_info` is the info of a generated key.
-  TerminalUiPort(std::string password_file, std::string user_info);
+  // Prompts take their turn at the terminal from `input` when it is given.
+  TerminalUiPort(std::string password_file, std::string user_info, TerminalInput* input = nullptr);
 
   void ShowMessage(std::string_view title, std::string_view text, MessageIcon icon) override;
   bool AskYesNo(std::string_view title, std::string_view text, MessageIcon icon) override;
@@ -27,6 +30,7 @@ class TerminalUiPort final : public UiPort {
   bool ReadPasswordFile(PasswordBytes& out) const;
   std::string password_file_;
   std::string user_info_;
+  TerminalInput* input_;
 };
 
 // Without a terminal: Yes to generating a key on the first run, No to

@@ -74,6 +74,26 @@ class OrvdProcess {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
+  // Waits for the process to end by itself, reading its output meanwhile;
+  // its exit status, or -1 when it is still running at the limit (the
+  // destructor then kills it).
+  int WaitExit(std::chrono::seconds limit = std::chrono::seconds(60)) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+      int status = 0;
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        while (ReadSome(0)) {
+        }
+        all_ += buffer_;
+        buffer_.clear();
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      if (std::chrono::steady_clock::now() > deadline) return -1;
+      ReadSome(20);
+    }
+  }
+
   const std::string& output() const { return all_; }
 
  private:

@@ -9,11 +9,15 @@
 namespace orv {
 namespace {
 
+// The remote host of every mapping: the wildcard. A router that honours
+// the remote host forwards only datagrams from that host; naming the
+// router's own external address there would let no peer through.
+constexpr std::string_view kAnyRemoteHost = "";
+
 // What one set-up works with: the router's side and the texts it sends.
 struct MappingRequest {
   UpnpClient& client;
   const MappingLog& log;
-  std::string external_address;  // as the router wrote it; the remote host of every call
   std::string lan_address;
 
   void Log(std::string_view text) const {
@@ -21,14 +25,13 @@ struct MappingRequest {
   }
 };
 
-void LearnExternalAddress(MappingRequest& request, PortMappingState& state) {
-  request.external_address = request.client.ExternalIPAddress();
-  if (const auto address = ParseIpv4Text(request.external_address)) state.external_address.store(*address);
+void LearnExternalAddress(UpnpClient& client, PortMappingState& state) {
+  if (const auto address = ParseIpv4Text(client.ExternalIPAddress())) state.external_address.store(*address);
 }
 
 bool RemoveMapping(const Settings& settings, const MappingRequest& request) {
   const int result = request.client.DeletePortMapping(std::to_string(settings.RemotePort), std::string(kUpnpProtocol),
-                                                      request.external_address);
+                                                      std::string(kAnyRemoteHost));
   request.Log(result == 0 ? kMappingRemovedText : kMappingNotRemovedText);
   return result == 0;
 }
@@ -40,7 +43,7 @@ bool MapPort(Settings& settings, const MappingRequest& request) {
     if (settings.RandomPort) settings.RemotePort = RandomMappingPort();
     const int result = request.client.AddPortMapping(std::to_string(settings.RemotePort), internal_port,
                                                      request.lan_address, std::string(kUpnpDescription),
-                                                     std::string(kUpnpProtocol), request.external_address);
+                                                     std::string(kUpnpProtocol), std::string(kAnyRemoteHost));
     mapped = result == 0;
     if (mapped) {
       request.Log(kMappingSetText);
@@ -80,7 +83,7 @@ std::optional<uint32_t> ParseIpv4Text(std::string_view text) {
 
 bool SetupPortMapping(Settings& settings, MappingAction action, PortMappingState& state, UpnpClient& client,
                       const MappingLog& log) {
-  MappingRequest request{client, log, {}, {}};
+  MappingRequest request{client, log, {}};
   const GatewaySearch search = client.FindGateway(kUpnpDiscoveryWaitMs);
   if (search != GatewaySearch::kFound) {
     request.Log(kMappingErrorText);
@@ -88,7 +91,7 @@ bool SetupPortMapping(Settings& settings, MappingAction action, PortMappingState
     return search == GatewaySearch::kNoGateway;
   }
   request.lan_address = client.LanAddress();
-  LearnExternalAddress(request, state);
+  LearnExternalAddress(client, state);
   const bool done = action == MappingAction::kRemove ? RemoveMapping(settings, request) : MapPort(settings, request);
   client.Release();
   return done;

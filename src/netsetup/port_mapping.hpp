@@ -59,7 +59,8 @@ enum class MappingAction { kMap, kRemove };
 //    mapping was set successfully" and ends; a refusal logs "ERROR: UPnP
 //    mapping can't be set", moves `RemotePort` on by one when
 //    `NextAvailablePort` is set, and tries again only when
-//    `NextAvailablePort` or `RandomPort` is set. True exactly when the last
+//    `NextAvailablePort` or `RandomPort` is set. Mappings are permanent and
+//    open to any remote host. True exactly when the last
 //    attempt succeeded; `RemotePort` keeps where the search stopped (it is
 //    saved with the settings, so the next run starts there).
 // Every log line has the source "upnp".

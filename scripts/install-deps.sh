@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgmp-dev libssl-dev
   qt6-base-dev libspeex-dev libspeexdsp-dev libpugixml-dev libminiupnpc-dev portaudio19-dev
+  miniupnpd nftables iproute2   # the home router of the port mapping tests (network namespaces)
   libclang-rt-14-dev
 )
 

@@ -16,7 +16,10 @@ int OpenLocked(const std::string& path, int64_t* size) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
   if (fd < 0) return -1;
   struct stat st {};
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+  // The log names peers and addresses: the user's alone, also when an
+  // earlier run left it open to others.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+      ((st.st_mode & 077) != 0 && ::fchmod(fd, 0600) != 0)) {
     ::close(fd);
     return -1;
   }

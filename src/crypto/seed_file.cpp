@@ -1,4 +1,9 @@
 // Keeps the random pool across runs in the seed file.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <mutex>
@@ -31,17 +36,30 @@ void LoadSeed(const std::string& path, uint8_t* buffer) {
   RandomStir(buffer, kPoolBytes);
 }
 
+bool WriteAll(int fd, const uint8_t* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = ::write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
 // Writes a temporary file beside the seed file and renames it over the old
-// one, so that a crash mid-write never leaves a truncated seed.
+// one, so that a crash mid-write never leaves a truncated seed. The seed is
+// the random pool's state: the file is the user's alone (0600 whatever the
+// umask, also when a temporary file was left by an earlier run).
 void SaveSeed(const std::string& path) {
   uint8_t bytes[kPoolBytes];
   RandomPoolSnapshot(bytes);
   const std::string temp = path + ".tmp";
-  FILE* f = std::fopen(temp.c_str(), "wb");
-  if (f) {
-    const bool written = std::fwrite(bytes, 1, sizeof bytes, f) == sizeof bytes;
-    const bool closed = std::fclose(f) == 0;
-    if (!(written && closed) || std::rename(temp.c_str(), path.c_str()) != 0) std::remove(temp.c_str());
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd >= 0) {
+    const bool written = ::fchmod(fd, 0600) == 0 && WriteAll(fd, bytes, sizeof bytes);
+    const bool closed = ::close(fd) == 0;
+    if (!(written && closed) || std::rename(temp.c_str(), path.c_str()) != 0) ::unlink(temp.c_str());
   }
   WipeBytes(bytes, sizeof bytes);
 }

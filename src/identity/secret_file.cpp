@@ -1,5 +1,9 @@
 #include "identity/secret_file.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <vector>
 
@@ -30,6 +34,16 @@ bool EncryptAndWrite(FILE* stream, uint8_t* buffer, size_t size, const DataFileK
   DataBlocksEncrypt(key, buffer, *index, size / kBlock);
   *index += size / kBlock;
   return WriteAll(stream, buffer, size);
+}
+
+// A new, emptied file for reading and writing ("wb+"), the user's alone
+// (0600 whatever the umask, also when a file of that name was there).
+FILE* CreatePrivateFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  if (fd < 0) return nullptr;
+  FILE* f = ::fchmod(fd, 0600) == 0 ? ::fdopen(fd, "wb+") : nullptr;
+  if (!f) ::close(fd);
+  return f;
 }
 
 long FileSize(FILE* stream) {
@@ -116,7 +130,7 @@ bool SaveEncryptedXml(const std::string& path, const pugi::xml_document& doc, co
   if (!DeriveDataFileKey(key, salt, record, password, length)) return false;
   // Written beside the file and renamed over it once complete.
   const std::string temp = path + ".tmp";
-  FILE* f = std::fopen(temp.c_str(), "wb+");
+  FILE* f = CreatePrivateFile(temp);
   bool ok = f != nullptr;
   if (ok) {
     uint64_t index = 0;
@@ -174,9 +188,10 @@ bool RecordLog::Open(const std::string& path, const KeyRecord& record, const uin
                      const RecordHandler& on_record) {
   Close();
   stream_ = std::fopen(path.c_str(), "rb+");
+  if (stream_) ::fchmod(::fileno(stream_), 0600);  // a log left open to others by an earlier run
   const bool have_password = record.loaded && length != 0;
   if (!stream_) {
-    stream_ = std::fopen(path.c_str(), "wb+");
+    stream_ = CreatePrivateFile(path);
     if (!stream_) return false;
     uint8_t salt[kSaltFieldBytes];
     DrawSalt(salt);

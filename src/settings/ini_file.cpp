@@ -92,6 +92,33 @@ IniFile IniFile::Parse(std::string_view text) {
   return ini;
 }
 
+std::vector<size_t> IniFile::DamagedLines() const {
+  std::vector<size_t> numbers;
+  bool in_section = false;
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    const Line& line = lines_[i];
+    if (line.dropped) continue;
+    in_section = in_section || line.kind == LineKind::kSection;
+    const std::string_view t = Trim(line.text);
+    const bool blank_or_comment = t.empty() || t.front() == ';' || t.front() == '#';
+    const bool damaged = !IniValueStorable(line.text) || (line.kind == LineKind::kOther && !blank_or_comment) ||
+                         (line.kind == LineKind::kEntry && !in_section);
+    if (damaged) numbers.push_back(i + 1);
+  }
+  return numbers;
+}
+
+void IniFile::DropLines(const std::vector<size_t>& numbers) {
+  for (const size_t number : numbers) {
+    if (number == 0 || number > lines_.size()) continue;
+    Line& line = lines_[number - 1];
+    WipeString(line.text);
+    WipeString(line.name);
+    line.kind = LineKind::kOther;
+    line.dropped = true;
+  }
+}
+
 IniFile::Place IniFile::Find(std::string_view section, std::string_view key) const {
   Place place;
   bool in_section = false;   // inside any section of that name
@@ -164,6 +191,7 @@ std::string IniFile::Text() const {
   std::string out;
   out.reserve(total);  // one buffer, no copies left behind by growth
   for (const Line& line : lines_) {
+    if (line.dropped) continue;
     out += line.text;
     out += '\n';
   }

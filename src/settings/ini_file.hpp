@@ -32,6 +32,15 @@ class IniFile {
   // The document as text, one "\n" after every line.
   std::string Text() const;
 
+  // Numbers (from 1) of the lines a reader cannot make sense of: lines that
+  // are neither blank, a comment (";" or "#"), a section header nor a key,
+  // keys before the first section header, and lines with control
+  // characters (binary damage).
+  std::vector<size_t> DamagedLines() const;
+
+  // Wipes the lines with these numbers and leaves them out of the text.
+  void DropLines(const std::vector<size_t>& numbers);
+
   // Overwrites every character the document holds (the remembered password
   // passes through it) and leaves it empty.
   void Wipe();
@@ -42,6 +51,7 @@ class IniFile {
     LineKind kind = LineKind::kOther;
     std::string text;     // the line as it will be written
     std::string name;     // section name (kSection) or key (kEntry), trimmed
+    bool dropped = false; // left out of the text
   };
   // Where a key stands: its own line, or where it would be added.
   struct Place {

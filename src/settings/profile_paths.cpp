@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -114,11 +115,20 @@ ProfilePaths ResolveProfilePaths(const ProfileEnvironment& env) {
 }
 
 bool EnsureProfileDirectory(const ProfilePaths& paths) {
+  // The folder holds the key, the remembered password and the contacts:
+  // it is made 0700 whatever the umask (mkdir with 0700 never gives more),
+  // and one of ours found open to others is closed again.
   std::error_code ec;
-  if (fs::is_directory(paths.profile_dir, ec)) return true;
-  fs::create_directories(paths.profile_dir, ec);
-  if (ec) return false;
-  ::chmod(paths.profile_dir.c_str(), 0700);
+  const fs::path dir(paths.profile_dir);
+  if (!fs::is_directory(dir, ec)) {
+    if (dir.has_parent_path()) fs::create_directories(dir.parent_path(), ec);
+    if (::mkdir(paths.profile_dir.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    if (!fs::is_directory(dir, ec)) return false;
+  }
+  struct stat st {};
+  if (::stat(paths.profile_dir.c_str(), &st) == 0 && st.st_uid == ::getuid() && (st.st_mode & 077) != 0) {
+    ::chmod(paths.profile_dir.c_str(), 0700);
+  }
   return true;
 }
 

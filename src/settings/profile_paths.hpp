@@ -36,8 +36,10 @@ std::string DownloadDirectory(const ProfileEnvironment& env);
 
 ProfilePaths ResolveProfilePaths(const ProfileEnvironment& env);
 
-// Creates the profile directory (and its parents) when missing, readable by
-// the user alone. False when it neither exists nor can be made.
+// Creates the profile directory (and its parents) when missing, 0700
+// whatever the umask; one that exists and belongs to the user is narrowed
+// to 0700 when others could enter it. False when it neither exists nor can
+// be made.
 bool EnsureProfileDirectory(const ProfilePaths& paths);
 
 }  // namespace orv

@@ -11,13 +11,58 @@
 namespace orv {
 namespace {
 
+std::string KeyName(const SettingKey& key) {
+  return "[" + std::string(key.section) + "] " + std::string(key.name);
+}
+
 // The remembered password; only read when `Remember` is set.
 void ReadPass(const IniFile& ini, const SettingKey& key, SettingsRead& read) {
   if (!read.settings.Remember) return;
   std::optional<std::string> text = ini.Get(key.section, key.name);
   if (!text) return;
-  if (DecodePass(*text, read.remembered) && !read.remembered.empty()) read.settings.Time = 0;
+  if (!DecodePass(*text, read.remembered)) {
+    read.problems.push_back(KeyName(key) + ": not a remembered password, dropped");  // never its text
+  } else if (!read.remembered.empty()) {
+    read.settings.Time = 0;
+  }
   WipeString(*text);
+}
+
+// A value the key cannot take. An empty path is no damage: it stands for
+// the default (and is what a save writes for a path INI cannot carry).
+void ReadValue(const SettingKey& key, const std::string& value, SettingsRead& read) {
+  if (ReadSettingValue(key, value, read.settings)) return;
+  if (key.kind == SettingKind::kPath && value.empty()) return;
+  constexpr size_t kShown = 40;
+  const std::string shown = IniValueStorable(value) ? CutToCharacters(value, kShown) : "(control characters)";
+  read.problems.push_back(KeyName(key) + ": value \"" + shown + "\" not valid, the default is used");
+}
+
+void NoteDamagedLines(const IniFile& ini, SettingsRead& read) {
+  for (const size_t line : ini.DamagedLines()) {
+    read.problems.push_back("line " + std::to_string(line) + " dropped: neither a section, a key in a section nor a comment");
+  }
+}
+
+// Every key of `ini` into `read`, noting what could not be read.
+void ReadKeys(const IniFile& ini, SettingsRead& read) {
+  NoteDamagedLines(ini, read);
+  for (const SettingKey& key : SettingKeys()) {
+    if (key.kind == SettingKind::kPass) {
+      ReadPass(ini, key, read);
+      continue;
+    }
+    if (const auto value = ini.Get(key.section, key.name)) ReadValue(key, *value, read);
+  }
+}
+
+// True when a reading of `ini` has problems (the file is damaged).
+bool Damaged(const IniFile& ini, const ProfilePaths& paths) {
+  SettingsRead scratch;
+  scratch.settings = DefaultSettings(paths);
+  ReadKeys(ini, scratch);
+  scratch.remembered.Clear();
+  return !scratch.problems.empty();
 }
 
 std::string PassText(const Settings& settings, const PasswordSupplier& supplier) {
@@ -34,16 +79,18 @@ SettingsRead ReadSettings(const ProfilePaths& paths) {
   read.settings = DefaultSettings(paths);
   FileRead file = ReadFileLimited(paths.settings_file, kMaxSettingsFileBytes);
   read.state = file.state;
-  if (file.state == FileReadState::kMissing || file.state == FileReadState::kUnreadable) return read;
+  if (file.state == FileReadState::kMissing) return read;
+  if (file.state == FileReadState::kUnreadable) {
+    read.problems.push_back("the file cannot be read; every setting has its default and the file is not saved over");
+    return read;
+  }
+  if (file.state == FileReadState::kOversized) {
+    read.problems.push_back("larger than " + std::to_string(kMaxSettingsFileBytes) +
+                            " bytes: only its beginning was read; it is kept as orv.set.bak at the next save");
+  }
   IniFile ini = IniFile::Parse(file.text);
   WipeString(file.text);
-  for (const SettingKey& key : SettingKeys()) {
-    if (key.kind == SettingKind::kPass) {
-      ReadPass(ini, key, read);
-      continue;
-    }
-    if (const auto value = ini.Get(key.section, key.name)) ReadSettingValue(key, *value, read.settings);
-  }
+  ReadKeys(ini, read);
   ini.Wipe();
   return read;
 }
@@ -58,6 +105,15 @@ bool SaveSettings(const Settings& settings, const ProfilePaths& paths, const Pas
     if (std::rename(paths.settings_file.c_str(), (paths.settings_file + ".bak").c_str()) != 0) return false;
   }
   IniFile ini = IniFile::Parse(old.text);
+  if (old.state == FileReadState::kRead && Damaged(ini, paths)) {
+    // Kept whole beside the new file, so that nothing the user wrote is lost.
+    if (!ReplaceFile(paths.settings_file + kDamagedSettingsSuffix, old.text, 0600)) {
+      WipeString(old.text);
+      ini.Wipe();
+      return false;
+    }
+    ini.DropLines(ini.DamagedLines());
+  }
   WipeString(old.text);
   for (const SettingKey& key : SettingKeys()) {
     std::string value = key.kind == SettingKind::kPass ? PassText(settings, password) : WriteSettingValue(key, settings);

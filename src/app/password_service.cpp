@@ -41,6 +41,7 @@ size_t PasswordService::AskPerson(PasswordBytes& out) {
     PasswordRequest request;
     request.mode = PasswordMode::kEnter;
     request.remember = remember_;
+    request.attempt = attempt;
     PasswordAnswer answer = ui_.AskPassword(request);
     if (!answer.accepted || answer.password.empty()) return 0;
     const KeyRecord& key = ctx_.key();

@@ -32,6 +32,7 @@ enum class PasswordMode {
 struct PasswordRequest {
   PasswordMode mode = PasswordMode::kEnter;
   bool remember = false;  // how the "Remember" box starts (kEnter)
+  int attempt = 0;        // kEnter: 0 for the first ask, n after n refused passwords
   std::string user_info;  // shown for editing (kChange, kGenerate)
   std::string key_file;   // shown for editing (kGenerate)
 };

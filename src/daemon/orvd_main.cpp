@@ -49,7 +49,12 @@ int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
   auto dispatcher = std::make_unique<orv::EventLoopDispatcher>();
   orv::ControlInterface control(*dispatcher, terminal);
   orv::Node node(ui, options, control.log_sink());
-  if (!node.Start()) return 1;
+  const bool started = node.Start();
+  if (!started || !ui.fatal_reason().empty()) {
+    node.Stop();
+    if (!ui.fatal_reason().empty()) std::fprintf(stderr, "orvd: %s\n", ui.fatal_reason().c_str());
+    return 1;
+  }
 
   // The engines' commands and events are added here, before any transport
   // opens; their handlers run on `dispatcher`.

@@ -10,6 +10,7 @@
 #include <ctime>
 
 #include "daemon/terminal_input.hpp"
+#include "netsetup/firewall_stand_in.hpp"
 
 namespace orv {
 namespace {
@@ -73,10 +74,7 @@ bool TerminalUiPort::AskYesNo(std::string_view title, std::string_view text, Mes
 
 bool TerminalUiPort::ReadPasswordFile(PasswordBytes& out) const {
   FILE* f = std::fopen(password_file_.c_str(), "rb");
-  if (!f) {
-    std::fprintf(stderr, "[Error] Can't read the password file %s\n", password_file_.c_str());
-    return false;
-  }
+  if (!f) return false;
   out.Clear();
   for (int c; (c = std::fgetc(f)) != EOF && c != '\n';)
     if (c != '\r') out.Append(static_cast<uint8_t>(c));
@@ -90,11 +88,20 @@ PasswordAnswer TerminalUiPort::AskPassword(const PasswordRequest& request) {
   answer.key_file = request.key_file;
   answer.remember = request.remember;
   if (!password_file_.empty()) {
+    if (request.mode == PasswordMode::kEnter && request.attempt > 0) {
+      fatal_reason_ = "the password in " + password_file_ + " does not open the key; correct the password file";
+      return answer;
+    }
     answer.accepted = ReadPasswordFile(answer.password);
+    if (!answer.accepted)
+      fatal_reason_ = "can't read the password file " + password_file_ + "; check that it exists and is readable";
     answer.confirmation_shown = false;
     return answer;
   }
-  if (!Interactive()) return answer;  // nobody to ask: Cancel
+  if (!Interactive()) {  // nobody to ask: Cancel
+    fatal_reason_ = "no password: run orvd in a terminal or give --password-file FILE";
+    return answer;
+  }
   TerminalInput::PromptTurn turn(input_);
   if (request.mode == PasswordMode::kChange && !ReadSecretLine("Old password: ", answer.old_password)) return answer;
   if (request.mode != PasswordMode::kEnter) std::fprintf(stderr, "New key file: %s\n", request.key_file.c_str());
@@ -120,7 +127,7 @@ void TerminalUiPort::CollectEntropy(EntropySink& sink) {
 }
 
 void TerminalUiPort::SetPreventSleep(bool) {}
-void TerminalUiPort::OpenFirewallPort(uint16_t) {}
-void TerminalUiPort::CloseFirewallPort(uint16_t) {}
+void TerminalUiPort::OpenFirewallPort(uint16_t port) { ReportNoFirewallManager(FirewallChange::kOpen, port); }
+void TerminalUiPort::CloseFirewallPort(uint16_t port) { ReportNoFirewallManager(FirewallChange::kClose, port); }
 
 }  // namespace orv

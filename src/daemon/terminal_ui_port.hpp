@@ -26,11 +26,18 @@ class TerminalUiPort final : public UiPort {
   void OpenFirewallPort(uint16_t port) override;
   void CloseFirewallPort(uint16_t port) override;
 
+  // Why the node cannot run with the password it was given (a password file
+  // that cannot be read or does not open the key, or nobody to ask); empty
+  // while all is well. The password file cannot get better on a second try,
+  // so it is asked once and a refusal ends the start.
+  const std::string& fatal_reason() const { return fatal_reason_; }
+
  private:
   bool ReadPasswordFile(PasswordBytes& out) const;
   std::string password_file_;
   std::string user_info_;
   TerminalInput* input_;
+  std::string fatal_reason_;
 };
 
 // Without a terminal: Yes to generating a key on the first run, No to

@@ -52,6 +52,32 @@ TEST(Orvd, TwoNodesMakeASessionAndEndIt) {
     EXPECT_TRUE(std::filesystem::exists(dir / (std::string("alice/") + file))) << file;
 }
 
+// A password file that cannot open the key, or cannot be read, ends the
+// start at once: one line on standard error and a non-zero exit status.
+TEST(Orvd, AnUnusablePasswordFileEndsTheStart) {
+  TempDir dir;
+  {
+    OrvdProcess first(Args(dir, "carol"));  // makes carol's key
+    ASSERT_FALSE(first.WaitFor("Listening on UDP port ").empty()) << first.output();
+    ASSERT_EQ(first.Stop(SIGTERM), 0);
+  }
+  WriteWholeFile(dir / "wrong.pw", "not carol's password\n");
+  const std::string profile = dir / "carol";
+  struct Case {
+    std::string password_file;
+    std::string reason;
+  } cases[] = {
+      {dir / "wrong.pw", "does not open the key"},
+      {dir / "missing.pw", "can't read the password file"},
+  };
+  for (const Case& c : cases) {
+    OrvdProcess node({ORVD_PATH, "--profile", profile, "--password-file", c.password_file});
+    EXPECT_EQ(node.WaitExit(), 1) << c.password_file;
+    EXPECT_NE(node.output().find(c.reason), std::string::npos) << node.output();
+    EXPECT_NE(node.output().find("orvd: "), std::string::npos) << node.output();
+  }
+}
+
 TEST(Orvd, BadArgumentsAreRefused) {
   OrvdProcess bad({ORVD_PATH, "--connect", "not-an-address"});
   EXPECT_EQ(bad.Stop(0), 2);

@@ -13,8 +13,10 @@
 
 namespace orv {
 
+// The setting matters for requests only; blocks do not pay for reading it.
 void FileTransferEngine::HandleTransferMessage(const uint8_t* data, size_t length, const PeerRef& sender) {
-  HandleFileMessage(data, length, sender, Settings().AcceptFileTransfer);
+  const bool request = length >= kControlBytes && CodeOf(LoadLe32(data)) == kFileRequest;
+  HandleFileMessage(data, length, sender, !request || Settings().AcceptFileTransfer);
 }
 
 // Must hold the engine lock. Codes 6 and 7 travel both ways: with a

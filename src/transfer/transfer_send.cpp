@@ -2,6 +2,8 @@
 // them, sent at once, and sent again while unacknowledged. How many slots
 // are filled and how long a block waits comes from the record's
 // TransferWindow alone.
+#include <algorithm>
+
 #include "app/event_log.hpp"
 #include "net/dispatch.hpp"
 #include "transfer/file_transfer_engine.hpp"
@@ -25,7 +27,9 @@ void FileTransferEngine::SendSlotsDue(TransferRecord& r) {
 // block is read and acknowledged. A file that can no longer be read
 // cancels the transfer.
 void FileTransferEngine::FillAndSend(TransferRecord& r) {
-  const size_t window = std::min<size_t>(r.window.blocks_in_flight, r.slots.size());
+  // A window that grew brings its slots with it.
+  const size_t window = std::min(r.window.blocks_in_flight, kMaxWindowSlots);
+  if (r.slots.size() < window) r.slots.resize(window);
   for (size_t i = 0; i < window && r.next_block < r.total_blocks; ++i) {
     TransferSlot& slot = r.slots[i];
     if (!slot.Free()) continue;

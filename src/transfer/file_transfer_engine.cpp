@@ -282,7 +282,7 @@ AcceptResult FileTransferEngine::AcceptIncomingFile(uint32_t handle, const std::
     std::string path;
     if (chosen_path) path = *chosen_path;
     else if (!folder.empty()) path = AutoPath(folder, r->name, r);
-    if (path.empty() || !r->file.CreateBeside(path, r->id << 8 ^ r->handle)) {
+    if (path.empty() || IsFolder(path) || !r->file.CreateBeside(path, r->id << 8 ^ r->handle)) {
       result = AcceptResult::kCantCreate;
     } else {
       r->path = path;

@@ -88,7 +88,8 @@ class FileTransferEngine : public TransferMessageConsumer {
   // handle.
   bool CancelFileTransfer(uint32_t handle);
 
-  // Inner type 2 from the receive thread; reads `AcceptFileTransfer`.
+  // Inner type 2 from the receive thread; reads `AcceptFileTransfer`. The
+  // endpoint must be given other consumers before the engine goes.
   void HandleTransferMessage(const uint8_t* data, size_t length, const PeerRef& sender) override;
   void HandleFileMessage(const uint8_t* data, size_t length, const PeerRef& sender, bool accept_from_anyone);
 

@@ -125,4 +125,9 @@ bool PathTaken(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 }  // namespace orv

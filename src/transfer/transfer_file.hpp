@@ -48,5 +48,7 @@ class TransferFile {
 std::string FolderOf(const std::string& path);
 // Whether anything (a file, folder, or link, even a broken one) has that name.
 bool PathTaken(const std::string& path);
+// Whether `path` names a folder (following links).
+bool IsFolder(const std::string& path);
 
 }  // namespace orv

@@ -298,6 +298,7 @@ TEST_F(EngineTest, AFileThatTookTheNameMeanwhileIsNotReplaced) {
 TEST_F(EngineTest, AChosenPathReplacesTheFileThere) {
   test::WriteWholeFile(Out() + "/mine.txt", "old contents");
   const uint32_t h = Offered(16, 3);
+  EXPECT_EQ(engine->AcceptIncomingFile(h, Out()), AcceptResult::kCantCreate);  // a folder
   ASSERT_EQ(engine->AcceptIncomingFile(h, Out() + "/mine.txt"), AcceptResult::kAccepted);
   Receive(Block(16, 0, "new"));
   EXPECT_EQ(ReadWholeFile(Out() + "/mine.txt"), "new");

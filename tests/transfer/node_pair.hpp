@@ -74,16 +74,18 @@ struct TransferSide {
   std::unique_ptr<FileTransferEngine> engine;
 };
 
-// Counts the sealed datagrams Alice sends through the relay and cuts the
-// line (both ways) from the `cut_after`-th on while `cut` is set.
+// Counts the sealed datagrams Alice sends through the relay; from the
+// `cut_after`-th on they are dropped while `cut` is set. Bob's sealed
+// datagrams are dropped while `cut_b` is set.
 struct SealedCounter {
   std::shared_ptr<std::atomic<int>> from_a = std::make_shared<std::atomic<int>>(0);
   std::shared_ptr<std::atomic<bool>> cut = std::make_shared<std::atomic<bool>>(true);
+  std::shared_ptr<std::atomic<bool>> cut_b = std::make_shared<std::atomic<bool>>(false);
   int cut_after = 0;
   Relay::Verdict operator()(Relay::Side side, std::vector<uint8_t>& d) const {
     if (DatagramTypeOf(d) != 0) return Relay::Verdict::kPass;
-    if (side == Relay::Side::kFromA && from_a->fetch_add(1) + 1 <= cut_after) return Relay::Verdict::kPass;
-    if (side == Relay::Side::kFromB && *from_a < cut_after) return Relay::Verdict::kPass;
+    if (side == Relay::Side::kFromB) return cut_b->load() ? Relay::Verdict::kDrop : Relay::Verdict::kPass;
+    if (from_a->fetch_add(1) + 1 <= cut_after) return Relay::Verdict::kPass;
     return cut->load() ? Relay::Verdict::kDrop : Relay::Verdict::kPass;
   }
 };

@@ -1,0 +1,105 @@
+// The receiver's side: blocks written in order into the temporary file,
+// early blocks kept in the slots until their turn, every stored or repeated
+// block acknowledged, and the file given its name after the last block.
+#include <cerrno>
+
+#include "app/event_log.hpp"
+#include "net/dispatch.hpp"
+#include "transfer/file_transfer_engine.hpp"
+
+namespace orv {
+
+// Must hold the engine lock.
+void FileTransferEngine::Acknowledge(TransferRecord& r, uint64_t block) {
+  uint8_t message[kMessageHeaderBytes];
+  StoreMessageHeader(message, kFileBlockAck, r.id, block);
+  services_.sender->SendPayload(r.peer, kInnerFileTransfer, message, sizeof message);
+}
+
+// Must hold the engine lock.
+bool FileTransferEngine::WriteBlock(TransferRecord& r, const uint8_t* message, size_t length) {
+  if (r.file.Write(message + kMessageHeaderBytes, length - kMessageHeaderBytes)) return true;
+  BeginCancel(r);  // the disk is full or gone: stop here, without a partial file
+  return false;
+}
+
+// Must hold the engine lock. `message` is the whole block message of
+// `length` bytes. A block number beyond the file, or a block whose length
+// is not the length of that block, is dropped unanswered: it could only
+// corrupt the file.
+void FileTransferEngine::ReceiveBlock(TransferRecord& r, uint64_t block, const uint8_t* message, size_t length) {
+  if (block >= r.total_blocks || length - kMessageHeaderBytes != BlockLength(r.size, block)) return;
+  if (block < r.next_block) {  // an old copy
+    Acknowledge(r, block);
+    return;
+  }
+  if (block > r.next_block) {
+    TransferSlot* free_slot = nullptr;
+    for (TransferSlot& slot : r.slots) {
+      if (slot.block == block) {  // held already: acknowledge again, keep one copy
+        Acknowledge(r, block);
+        return;
+      }
+      if (!free_slot && slot.Free()) free_slot = &slot;
+    }
+    if (!free_slot) return;  // no room: the sender sends it again
+    std::copy(message, message + length, free_slot->message.begin());
+    free_slot->length = static_cast<uint32_t>(length);
+    free_slot->block = block;
+    Acknowledge(r, block);
+    return;
+  }
+  if (!WriteBlock(r, message, length)) return;
+  Acknowledge(r, block);
+  ++r.next_block;
+  for (bool wrote = true; wrote;) {
+    wrote = false;
+    for (TransferSlot& slot : r.slots) {
+      if (slot.block != r.next_block) continue;
+      if (!WriteBlock(r, slot.message.data(), slot.length)) return;
+      slot.block = kFreeSlot;
+      ++r.next_block;
+      wrote = true;
+    }
+  }
+}
+
+// Must hold the engine lock. The temporary file takes the target's name.
+// A file chosen in the dialog replaces what is there (the person agreed);
+// a file named automatically never does: when its name was taken in the
+// meantime, the next free number is used.
+bool FileTransferEngine::CommitDownload(TransferRecord& r) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const int error = r.file.Commit(r.path, r.chosen_path);
+    if (error == 0) return true;
+    if (error != EEXIST || r.chosen_path) return false;
+    const std::string folder = FolderOf(r.path);
+    r.path = AutoPath(folder, r.name, &r);
+  }
+  return false;
+}
+
+// Must hold the engine lock. Every block is here.
+void FileTransferEngine::FinishReceive(TransferRecord& r) {
+  if (!CommitDownload(r)) {
+    r.file.Discard();
+    SendFileControl(r.peer, r.id, kFileCancel);
+    EndAs(r, kTransferCanceled);
+    Log(kCantCreateText);
+    if (services_.events) Defer([this] { services_.events->ShowTransferMessage("Error", kCantCreateText); });
+    return;
+  }
+  EndAs(r, kTransferComplete);
+  Log("File transfer is finished");
+  const PeerRef sender = r.peer;
+  const std::string path = r.path;
+  const uint64_t now = Now();
+  Defer([this, sender, path, now] {
+    if (!services_.downloads) return;
+    const std::u16string name = services_.peer_name ? services_.peer_name(sender) : std::u16string();
+    services_.downloads->AddDownload(sender, path, name, now);
+    if (services_.events) services_.events->DownloadsChanged(Settings().AutoReceiveFiles);
+  });
+}
+
+}  // namespace orv

@@ -1,0 +1,104 @@
+// The 50 ms tick: repeats of requests, cancels and unacknowledged blocks,
+// the time-outs, and the retirement of ended transfers. A time-out counts
+// down to 0 and acts there; it is never decremented below 0.
+#include "app/event_log.hpp"
+#include "net/dispatch.hpp"
+#include "transfer/file_transfer_engine.hpp"
+
+namespace orv {
+namespace {
+
+// One tick of a countdown: true once it is at 0.
+constexpr uint32_t kProgressRefreshTicks = 7;  // about three times a second
+
+bool CountDown(uint32_t& ticks) {
+  if (ticks > 0) --ticks;
+  return ticks == 0;
+}
+
+}  // namespace
+
+void FileTransferEngine::TransferTick() {
+  {
+    Guard g(lock_);
+    for (size_t i = 0; i < records_.size();) {
+      if (TickRecord(*records_[i])) {
+        ++i;
+        continue;
+      }
+      records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+  }
+  RunEffects();
+}
+
+// Must hold the engine lock.
+void FileTransferEngine::TimeOut(TransferRecord& r) {
+  if (r.state == kTransferReceiving) r.file.Discard();
+  EndAs(r, kTransferTimedOut);
+  Log("File transfer timed out");
+}
+
+// Must hold the engine lock. Slot 0 repeats the request (state 0) or the
+// cancel (state 2) every 2.5 s.
+void FileTransferEngine::TickRepeat(TransferRecord& r, uint8_t code) {
+  TransferSlot& slot = r.slots[0];
+  if (!CountDown(slot.countdown)) return;
+  if (code == kFileRequest) services_.sender->SendPayload(r.peer, kInnerFileTransfer, slot.message.data(), slot.length);
+  else SendFileControl(r.peer, r.id, code);
+  slot.countdown = kRequestResendTicks;
+}
+
+// Must hold the engine lock.
+void FileTransferEngine::TickBlocks(TransferRecord& r) {
+  for (TransferSlot& slot : r.slots)
+    if (!slot.Free() && slot.countdown > 0) --slot.countdown;
+  SendSlotsDue(r);
+}
+
+// Must hold the engine lock. A running transfer shows its progress about
+// three times a second.
+void FileTransferEngine::TickProgress(TransferRecord& r) {
+  if (!CountDown(r.refresh_countdown)) return;
+  r.refresh_countdown = kProgressRefreshTicks;
+  Refresh(r);
+}
+
+// Must hold the engine lock.
+bool FileTransferEngine::TickRecord(TransferRecord& r) {
+  const bool expired = CountDown(r.timeout);
+  switch (r.state) {
+    case kTransferWaiting:
+      if (expired) TimeOut(r);
+      else TickRepeat(r, kFileRequest);
+      break;
+    case kTransferRequested:
+      if (expired) TimeOut(r);
+      break;
+    case kTransferCancelling:
+      if (expired) EndAs(r, kTransferCanceled);
+      else TickRepeat(r, kFileCancel);
+      break;
+    case kTransferSending:
+    case kTransferReceiving:
+      if (expired) {
+        TimeOut(r);
+      } else {
+        if (r.state == kTransferSending) TickBlocks(r);
+        TickProgress(r);
+      }
+      break;
+    default:  // ended: retired once its 30 s are over
+      if (!expired) break;
+      r.file.Discard();
+      if (r.window_open && services_.events) {
+        const uint32_t handle = r.handle;
+        Defer([this, handle] { services_.events->TransferClosed(handle); });
+      }
+      Log("File transfer closed");
+      return false;
+  }
+  return true;
+}
+
+}  // namespace orv

@@ -22,8 +22,8 @@ void CloseProgram() { ::kill(::getpid(), SIGTERM); }
 
 }  // namespace
 
-Node::Node(UiPort& ui, DaemonOptions options, std::shared_ptr<LogSink> log_sink)
-    : ui_(ui), options_(std::move(options)), log_sink_(std::move(log_sink)) {}
+Node::Node(UiPort& ui, DaemonOptions options, std::shared_ptr<LogSink> log_sink, NodeHooks hooks)
+    : ui_(ui), options_(std::move(options)), log_sink_(std::move(log_sink)), hooks_(hooks) {}
 
 Node::~Node() { Stop(); }
 
@@ -66,7 +66,9 @@ bool Node::Start() {
   config.local_port = settings_.LocalPort;
   endpoint_ = OpenEndpoint(*host_, config);
   LogEvent("Main", "Listening on UDP port " + std::to_string(EndpointPort(*endpoint_)));
+  StartEngines();
   timer_ = std::make_unique<PasswordTimer>(*passwords_);
+  LoadStoreFiles();
   SeedFileRefresh(settings_.Seed);
   return true;
 }
@@ -110,9 +112,12 @@ void Node::SaveSettingsNow() {
 void Node::Stop() {
   if (!ctx_) return;
   timer_.reset();
+  SaveStoreFiles();
   SeedFileRefresh(settings_.Seed);
+  StopEngines();
   if (endpoint_) CloseEndpoint(*endpoint_);
   endpoint_.reset();
+  store_.reset();
   host_.reset();
   if (passwords_) SaveSettingsNow();
   passwords_.reset();

@@ -15,16 +15,26 @@
 #include "daemon/daemon_options.hpp"
 #include "daemon/node_policies.hpp"
 #include "net/endpoint.hpp"
+#include "net/payload_sender.hpp"
+#include "app/store_adapters.hpp"
+#include "store/contact_store.hpp"
+#include "transfer/file_transfer_engine.hpp"
 #include "settings/autostart.hpp"
 #include "settings/profile_paths.hpp"
 #include "settings/settings.hpp"
 
 namespace orv {
 
+// What the node's engines report to: the control interface's event lines.
+// Each may be null (nothing reported).
+struct NodeHooks {
+  TransferEvents* transfer_events = nullptr;
+};
+
 class Node {
  public:
   // `log_sink` gets every log line (the control interface's log events).
-  Node(UiPort& ui, DaemonOptions options, std::shared_ptr<LogSink> log_sink = nullptr);
+  Node(UiPort& ui, DaemonOptions options, std::shared_ptr<LogSink> log_sink = nullptr, NodeHooks hooks = {});
   ~Node();
   Node(const Node&) = delete;
   Node& operator=(const Node&) = delete;
@@ -52,10 +62,17 @@ class Node {
   const Settings& settings() const { return settings_; }
   const ProfilePaths& paths() const { return paths_; }
   NodePolicies policies() const { return PoliciesFromSettings(settings_); }
+  ContactStore* store() { return store_.get(); }
+  FileTransferEngine* transfers() { return transfers_.get(); }
 
  private:
   void LoadOrMakeKey();
   void SaveSettingsNow();
+  // node_engines.cpp: the engines above the endpoint and their files.
+  void StartEngines();
+  void StopEngines();
+  void LoadStoreFiles();
+  void SaveStoreFiles();
 
   UiPort& ui_;
   DaemonOptions options_;
@@ -68,6 +85,12 @@ class Node {
   std::unique_ptr<AppNetworkHost> host_;
   std::unique_ptr<NetworkEndpoint> endpoint_;
   std::unique_ptr<PasswordTimer> timer_;
+  NodeHooks hooks_;
+  std::unique_ptr<ContactStore> store_;
+  std::unique_ptr<StoreContactDirectory> contact_directory_;
+  std::unique_ptr<StoreDownloadsRecord> downloads_record_;
+  std::unique_ptr<EndpointPayloadSender> sender_;
+  std::unique_ptr<FileTransferEngine> transfers_;
   bool log_created_ = false;
 };
 

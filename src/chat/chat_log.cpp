@@ -1,7 +1,6 @@
 #include "chat/chat_log.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include "crypto/wipe.hpp"
 #include "identity/key_file.hpp"
@@ -9,12 +8,9 @@
 namespace orv {
 namespace {
 
-// A chat history is private: a new log file is made readable by its owner
-// only before anything is written to it.
-void CreatePrivateFile(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  if (fd >= 0) ::close(fd);
-}
+// A chat history is private: the log is readable by its owner only. A new
+// log holds nothing but its salt when this is done, before the first line.
+void MakePrivate(const std::string& path) { ::chmod(path.c_str(), S_IRUSR | S_IWUSR); }
 
 }  // namespace
 
@@ -32,8 +28,8 @@ bool OpenChatLog(RecordLog& log, const std::string& folder, const uint32_t* user
   bool writable = false;
   if (keyed) {
     const std::string path = ChatLogPath(folder, user_id);
-    CreatePrivateFile(path);
     writable = log.Open(path, record, password.data(), password.size(), on_line);
+    MakePrivate(path);
   }
   WipeKeyRecord(record);
   return writable;

@@ -277,9 +277,13 @@ void Conversation::CallStateChanged() {
 }
 
 void Conversation::ShowIncomingCall() {
-  if (ring_.open() && ring_.tone() == Tone::kDial) CloseRing();  // a call out that ended: ring for this one
+  // The request crossed our own call and the two have met (or are about
+  // to): nothing rings.
+  if (call_state() >= kCallDialing) return;
+  // The hidden dial tone of a call out that has ended gives way to the ring.
+  if (ring_.open() && ring_.tone() == Tone::kDial) CloseRing();
   if (ring_.open()) ring_.RestartCount();
-  else OpenRing(call_state() == kCallDialing);
+  else OpenRing(false);
 }
 
 void Conversation::ShowTyping() {

@@ -14,6 +14,11 @@ void MakePrivate(const std::string& path) { ::chmod(path.c_str(), S_IRUSR | S_IW
 
 }  // namespace
 
+bool HostChatLogKeys::ChatLogKey(KeyRecord& record, PasswordBytes& password) {
+  host_.CopyKey(record);
+  return record.loaded && host_.GetPassword(password) != 0;
+}
+
 std::string ChatLogPath(const std::string& folder, const uint32_t* user_id) {
   std::string path = folder;
   if (!path.empty() && path.back() != '/') path += '/';

@@ -9,6 +9,7 @@
 #include "crypto/key_protection.hpp"
 #include "identity/password_bytes.hpp"
 #include "identity/secret_file.hpp"
+#include "net/network_host.hpp"
 
 namespace orv {
 
@@ -19,6 +20,17 @@ class ChatLogKeys {
  public:
   virtual ~ChatLogKeys() = default;
   virtual bool ChatLogKey(KeyRecord& record, PasswordBytes& password) = 0;
+};
+
+// The key as a running node has it: the application's key record and its
+// password service, reached through the network's host.
+class HostChatLogKeys : public ChatLogKeys {
+ public:
+  explicit HostChatLogKeys(NetworkHost& host) : host_(host) {}
+  bool ChatLogKey(KeyRecord& record, PasswordBytes& password) override;
+
+ private:
+  NetworkHost& host_;
 };
 
 // folder + "/" + "%08X %08X %08X %08X %08X %08X %08X %08X" + ".txt".

@@ -7,6 +7,7 @@
 
 #include "conversation_fixture.hpp"
 #include "identity/key_file.hpp"
+#include "net/net_fixture.hpp"
 #include "support/temp_dir.hpp"
 #include "support/test_identity.hpp"
 
@@ -98,6 +99,22 @@ TEST_F(ChatLogs, AConversationOpenedByAddressLogsUnderThePeerItAdopts) {
   events.Take();
   conversations->Open(bob);
   EXPECT_EQ(events.Take(), (Events{"2: opened", "2: log delivered 0 hello?", "2: log incoming 0 it's me"}));
+}
+
+TEST(HostChatLogKeys, ComeFromTheKeyRecordAndThePassword) {
+  test::FakeHost host(&test::Alice());
+  HostChatLogKeys keys(host);
+  KeyRecord record;
+  PasswordBytes password;
+  ASSERT_TRUE(keys.ChatLogKey(record, password));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(password.data()), password.size()), test::Alice().password);
+  host.RefusePassword(true);
+  EXPECT_FALSE(keys.ChatLogKey(record, password));
+  test::FakeHost keyless(nullptr);
+  HostChatLogKeys none(keyless);
+  EXPECT_FALSE(none.ChatLogKey(record, password));
+  EXPECT_EQ(keyless.PasswordRequests(), 0u);  // no key: the person is not asked
+  WipeKeyRecord(record);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // One conversation with its collaborators faked: chat sending, delivery
 // and resending, incoming texts and duplicates, calls with their ring
 // window and voice engine, and the status bar.
+#include <thread>
+
 #include "conversation_fixture.hpp"
 
 namespace orv {
@@ -287,6 +289,43 @@ TEST_F(Calls, ClosingStopsTheRingAndTheVoiceAndDropsLaterMessages) {
   kept->HandleCallMessage(kept->channel(), kCodeHangUp);  // a receive thread that still held it
   dispatcher.RunPending();
   EXPECT_TRUE(events.Take().empty());
+}
+
+}  // namespace
+}  // namespace orv
+
+namespace orv {
+namespace {
+
+// The receive thread acknowledges, delivers and answers while the
+// interface thread sends, resends and ticks: the pending list and the
+// numbers stay whole.
+TEST_F(Chat, TheReceiveThreadAndTheInterfaceThreadShareTheChannelSafely) {
+  const ConversationId id = OpenBob();
+  FromBob(Code(1));
+  Conversation& c = Get(id);
+  std::atomic<bool> stop{false};
+  std::thread receive([&] {
+    NetworkConsumers set;
+    set.conversations = conversations.get();
+    for (uint32_t n = 0; n < 2000 && !stop.load(); ++n) {
+      for (const auto& data : {Ack(n / 2), Text(n, u"x"), Code(9), Code(2)}) {
+        std::vector<uint8_t> plaintext = {1, 0, 0, 0};
+        plaintext.insert(plaintext.end(), data.begin(), data.end());
+        DispatchPayload(set, plaintext.data(), plaintext.size(), bob);
+      }
+    }
+  });
+  for (int i = 0; i < 300; ++i) {
+    c.SendChatInput(u"y");
+    c.Tick();
+    dispatcher.RunPending();
+  }
+  stop.store(true);
+  receive.join();
+  dispatcher.RunPending();
+  EXPECT_LE(c.pending_count(), 300u);
+  EXPECT_EQ(c.call_state(), kCallConnected);
 }
 
 }  // namespace

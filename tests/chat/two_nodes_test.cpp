@@ -22,7 +22,7 @@ using test::Relay;
 
 // One node's conversations with their own interface thread.
 struct Side {
-  Side(test::Node& node, std::function<bool(const uint32_t*, PeerRef&)> locate)
+  Side(test::Node& node, std::function<bool(const uint32_t*, PeerRef&)> locate, bool allow_anyone = true)
       : node_(node), sender(*node.endpoint), network(*node.endpoint) {
     ConversationServices services;
     services.dispatcher = &dispatcher;
@@ -33,7 +33,7 @@ struct Side {
     services.locate = std::move(locate);
     services.start_timer = false;
     ConversationSettings settings;
-    settings.allow_anyone = true;
+    settings.allow_anyone = allow_anyone;
     conversations = std::make_unique<Conversations>(services, settings);
     NetworkConsumers set = node.consumers.Set();
     set.conversations = conversations.get();
@@ -302,6 +302,38 @@ TEST_F(TwoNodes, ACallThatHearsNothingFallsBackToDialingAndThenGivesUp) {
   EXPECT_EQ(seconds, 61);
   EXPECT_EQ(alice->call_state(), kCallIdle);
   EXPECT_EQ(a->voice.log.back(), "stop");
+}
+
+TEST_F(TwoNodes, NodesThatRefuseStrangersRefuseOnceAndNeverAnswerARefusal) {
+  const PeerRef b_for_a = pair_->BForA();
+  a.reset();
+  b.reset();
+  b = std::make_unique<Side>(pair_->b, nullptr, false);
+  a = std::make_unique<Side>(
+      pair_->a,
+      [b_for_a](const uint32_t*, PeerRef& out) {
+        out = b_for_a;
+        return true;
+      },
+      false);
+  auto from_b = std::make_shared<std::atomic<int>>(0);
+  pair_->relay.SetFilter([from_b](Relay::Side side, std::vector<uint8_t>& d) {
+    if (side == Relay::Side::kFromB && test::DatagramTypeOf(d) == kEncoded) from_b->fetch_add(1);
+    return Relay::Verdict::kPass;
+  });
+  // Alice's own conversation with Bob, who does not know her: refused.
+  auto alice = a->conversations->Get(a->conversations->Open(b_for_a));
+  alice->SendChatInput(u"may I?");
+  ASSERT_TRUE(Pump([&] { return alice->call_state() == kCallRejected; }));
+  EXPECT_TRUE(b->conversations->List().empty());
+  // Her conversation goes; a refusal that reaches her now meets a node that
+  // refuses strangers too, and is not answered.
+  a->conversations->Close(alice->id());
+  const int before = from_b->load();
+  pair_->a.Send(b_for_a, 1, {10, 0, 0, 0});
+  pair_->a.Send(b_for_a, 1, {10, 0, 0, 0});
+  Pump([] { return false; }, std::chrono::milliseconds(200));
+  EXPECT_EQ(from_b->load(), before);
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ void Conversation::ShowIncomingCall() {
 }
 
 void Conversation::ShowTyping() {
-  typing_sign_ = "*";
+  typing_sign_.assign(1, '*');
   context_.events->OnPeerTyping(id_);
   RefreshStatus();
 }

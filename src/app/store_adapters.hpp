@@ -15,6 +15,7 @@ class StoreContactDirectory final : public ContactDirectory {
  public:
   explicit StoreContactDirectory(ContactStore& store) : store_(store) {}
   bool IsContact(const uint32_t* user_id) override;
+  std::optional<std::string> ContactName(const uint32_t* user_id) override;
 
  private:
   ContactStore& store_;

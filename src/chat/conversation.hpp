@@ -19,7 +19,7 @@
 #include "chat/call_voice.hpp"
 #include "chat/chat_channel.hpp"
 #include "chat/chat_log.hpp"
-#include "chat/contact_directory.hpp"
+#include "store/contact_directory.hpp"
 #include "chat/conversation_events.hpp"
 #include "chat/conversation_network.hpp"
 #include "chat/ring_controller.hpp"

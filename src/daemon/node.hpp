@@ -19,6 +19,11 @@
 #include "app/store_adapters.hpp"
 #include "store/contact_store.hpp"
 #include "transfer/file_transfer_engine.hpp"
+#include "chat/conversations.hpp"
+#include "chat/conversation_network.hpp"
+#include "chat/chat_log.hpp"
+#include "chat/call_voice.hpp"
+#include "app/dispatcher.hpp"
 #include "settings/autostart.hpp"
 #include "settings/profile_paths.hpp"
 #include "settings/settings.hpp"
@@ -27,8 +32,13 @@ namespace orv {
 
 // What the node's engines report to: the control interface's event lines.
 // Each may be null (nothing reported).
+// The dispatcher is the node's interface thread; without it the node runs
+// no conversations.
 struct NodeHooks {
+  Dispatcher* dispatcher = nullptr;
   TransferEvents* transfer_events = nullptr;
+  ConversationEvents* conversation_events = nullptr;
+  VoiceProvider* voice = nullptr;
 };
 
 class Node {
@@ -64,12 +74,15 @@ class Node {
   NodePolicies policies() const { return PoliciesFromSettings(settings_); }
   ContactStore* store() { return store_.get(); }
   FileTransferEngine* transfers() { return transfers_.get(); }
+  // Interface thread only.
+  Conversations* conversations() { return conversations_.get(); }
 
  private:
   void LoadOrMakeKey();
   void SaveSettingsNow();
   // node_engines.cpp: the engines above the endpoint and their files.
   void StartEngines();
+  void StartConversations();
   void StopEngines();
   void LoadStoreFiles();
   void SaveStoreFiles();
@@ -91,6 +104,9 @@ class Node {
   std::unique_ptr<StoreDownloadsRecord> downloads_record_;
   std::unique_ptr<EndpointPayloadSender> sender_;
   std::unique_ptr<FileTransferEngine> transfers_;
+  std::unique_ptr<EndpointConversationNetwork> conversation_network_;
+  std::unique_ptr<HostChatLogKeys> chat_log_keys_;
+  std::unique_ptr<Conversations> conversations_;
   bool log_created_ = false;
 };
 

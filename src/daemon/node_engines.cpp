@@ -33,16 +33,42 @@ void Node::StartEngines() {
   services.peer_name = [endpoint](const PeerRef& peer) { return GetPeerName(*endpoint, peer.user_id); };
   transfers_ = std::make_unique<FileTransferEngine>(services);
 
+  StartConversations();
+
   NetworkConsumers consumers;
   consumers.contacts = store_.get();
   consumers.transfers = transfers_.get();
+  consumers.conversations = conversations_.get();
   SetNetworkConsumers(*endpoint_, consumers);
+}
+
+void Node::StartConversations() {
+  if (!hooks_.dispatcher) return;
+  conversation_network_ = std::make_unique<EndpointConversationNetwork>(*endpoint_);
+  chat_log_keys_ = std::make_unique<HostChatLogKeys>(*host_);
+  ConversationServices services;
+  services.dispatcher = hooks_.dispatcher;
+  services.sender = sender_.get();
+  services.events = hooks_.conversation_events;
+  services.network = conversation_network_.get();
+  services.contacts = contact_directory_.get();
+  services.voice = hooks_.voice;
+  services.log_keys = chat_log_keys_.get();
+  ConversationSettings settings;
+  settings.allow_anyone = settings_.AllowAnyone;
+  settings.allow_connection_request = settings_.AllowConnectionRequest;
+  settings.save_chat_to_file = settings_.SaveChatToFile;
+  settings.log_folder = paths_.profile_dir;
+  conversations_ = std::make_unique<Conversations>(services, settings);
 }
 
 // The endpoint lets go of the engines first, so that no receive callback
 // reaches an engine that is going.
 void Node::StopEngines() {
   if (endpoint_) SetNetworkConsumers(*endpoint_, {});
+  conversations_.reset();
+  chat_log_keys_.reset();
+  conversation_network_.reset();
   if (transfers_) transfers_->StopFileTransfers();
   transfers_.reset();
   sender_.reset();

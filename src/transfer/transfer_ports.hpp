@@ -11,16 +11,10 @@
 #include <string_view>
 
 #include "net/peer_ref.hpp"
+#include "store/contact_directory.hpp"
 #include "transfer/transfer_view.hpp"
 
 namespace orv {
-
-// The contact store's answer to "is this UserId among the contacts".
-class ContactDirectory {
- public:
-  virtual ~ContactDirectory() = default;
-  virtual bool IsContact(const uint32_t* user_id) = 0;
-};
 
 // The downloads record: a completed download goes to the head of its list.
 // `time_100ns` is the system time in 100-ns units since 1970-01-01 UTC.

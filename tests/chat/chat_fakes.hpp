@@ -11,7 +11,7 @@
 
 #include "chat/call_voice.hpp"
 #include "chat/chat_log.hpp"
-#include "chat/contact_directory.hpp"
+#include "store/contact_directory.hpp"
 #include "chat/conversation_events.hpp"
 #include "chat/conversation_network.hpp"
 #include "crypto/byte_order.hpp"

@@ -1,6 +1,8 @@
 // Connection requests from other users, and "Connect to..." by address.
 #include <gtest/gtest.h>
 
+#include "app/main_window/main_window_inbox.hpp"
+#include "app/manual_dispatcher.hpp"
 #include "main_window_fixture.hpp"
 #include "store/contacts.hpp"
 
@@ -89,6 +91,44 @@ TEST(ConnectionRequests, ConnectToOpensAConversationByAddress) {
   const char* bad[] = {"192.168.1.2", "192.168.1.2:", "192.168.1.2:0", "192.168.1.2:65536", "192.168.1:5",
                        "256.1.1.1:5", "host:5", ":5"};
   for (const char* text : bad) EXPECT_FALSE(ParseAddressText(text)) << text;
+}
+
+TEST(ConnectionRequests, DoubleClickOpensTheContactsConversation) {
+  MainWindowFixture f;
+  f.AddStoredContact(kBob, "Bob", "Bob", true);
+  f.controller.MainTick();
+  EXPECT_TRUE(f.controller.OpenRow(0));
+  ASSERT_EQ(f.conversations.opened.size(), 1u);
+  EXPECT_EQ(Id(f.conversations.opened[0].user_id), Id(kBob.user_id));
+  EXPECT_EQ(f.conversations.opened[0].port, kBob.port);
+  EXPECT_FALSE(f.controller.OpenRow(1));
+}
+
+// Worker threads post; the interface thread runs the controller. Timer 1
+// drives the tick.
+TEST(ConnectionRequests, ReceiveThreadPostsToTheInterfaceThread) {
+  MainWindowFixture f;
+  f.AddStoredContact(kBob, "Bob", "Bob", true);
+  ManualDispatcher dispatcher;
+  MainWindowInbox inbox(dispatcher, f.controller);
+  ASSERT_TRUE(inbox.StartMainTimer());
+  std::thread([&] {
+    inbox.PostConnectionRequest(kBob);
+    inbox.PostUserFound(kBob.user_id);
+  }).join();
+  EXPECT_TRUE(f.events.requests.empty());
+  dispatcher.RunPending();
+  EXPECT_EQ(f.events.requests.size(), 1u);
+  EXPECT_EQ(f.locator.located.size(), 1u);
+
+  dispatcher.AdvanceTime(20000);
+  EXPECT_EQ(f.controller.rows().size(), 1u);
+  EXPECT_TRUE(f.locator.pinged.empty());
+  dispatcher.AdvanceTime(1000);
+  EXPECT_EQ(f.locator.pinged.size(), 1u);
+  inbox.StopMainTimer();
+  dispatcher.AdvanceTime(31000);
+  EXPECT_EQ(f.locator.pinged.size(), 1u);
 }
 
 }  // namespace

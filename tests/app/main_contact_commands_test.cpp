@@ -101,6 +101,7 @@ TEST(ContactCommands, RenameSavesAndSignsWhateverTheAnswer) {
   EXPECT_EQ(f.controller.Rename(kBob), CommandResult::kDone);
   EXPECT_EQ(FindContact(f.store, kBob.user_id)->name, "");
   EXPECT_EQ(f.controller.rows().at(0).name, "");
+  f.saver.WaitForSigning();
   EXPECT_EQ(f.signer.signed_paths().size(), 2u);
 
   EXPECT_EQ(f.controller.RenameTo(kBob, "Bobby"), CommandResult::kDone);

@@ -19,6 +19,14 @@ std::vector<ContactMenuItem> MainWindowController::ContactMenuFor(const PeerRef&
   return ContactMenuItems(IsAuthorizedContact(parts_.store, peer.user_id));
 }
 
+bool MainWindowController::OpenRow(size_t row) {
+  if (row >= rows_.size()) return false;
+  const std::optional<PeerRef> peer = RowPeer(rows_[row]);
+  if (!peer) return false;
+  parts_.conversations.OpenChat(*peer);
+  return true;
+}
+
 CommandResult MainWindowController::RunContactCommand(const PeerRef& peer, ContactCommand command) {
   switch (command) {
     case ContactCommand::kAuthorize:

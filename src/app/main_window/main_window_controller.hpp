@@ -96,6 +96,9 @@ class MainWindowController {
   std::optional<std::vector<ContactMenuItem>> ContactMenu(size_t row);
   // The menu of a peer (for rows of other lists and the control interface).
   std::vector<ContactMenuItem> ContactMenuFor(const PeerRef& peer);
+  // Double click on a row: the conversation with its contact. False when
+  // the row's "ID" text is not a UserId.
+  bool OpenRow(size_t row);
   // Runs the chosen item on the peer the row names.
   CommandResult RunContactCommand(const PeerRef& peer, ContactCommand command);
 

@@ -47,11 +47,18 @@ TEST(ContactCommands, AuthorizeAsksAndOnlyYesChangesTheFlag) {
   EXPECT_NE(Likes(f).find("trust=\"true\""), std::string::npos);
   EXPECT_EQ(f.signer.signed_paths(), (std::vector<std::string>{f.settings.Likes}));
   EXPECT_EQ(f.controller.rows().at(0).image, kImageNotConnected);  // shown at once
+
+  // The control interface's command asks nothing.
+  f.controller.Deauthorize(kBob);
+  EXPECT_EQ(f.controller.AuthorizeConfirmed(kBob), CommandResult::kDone);
+  EXPECT_TRUE(IsAuthorizedContact(f.store, kBob.user_id));
+  EXPECT_EQ(f.ui.messages().size(), 2u);
 }
 
 TEST(ContactCommands, AuthorizingAStrangerDoesNothing) {
   MainWindowFixture f;
   EXPECT_EQ(f.controller.Authorize(kBob), CommandResult::kNotContact);
+  EXPECT_EQ(f.controller.AuthorizeConfirmed(kBob), CommandResult::kNotContact);
   EXPECT_EQ(f.controller.Deauthorize(kBob), CommandResult::kNotContact);
   EXPECT_EQ(f.controller.RemoveFromList(kBob), CommandResult::kNotContact);
   EXPECT_EQ(f.controller.Rename(kBob), CommandResult::kNotContact);

@@ -61,6 +61,10 @@ CommandResult MainWindowController::Authorize(const PeerRef& peer) {
   if (!parts_.ui.AskYesNo(kTitleQuestion, AuthorizeQuestion(*contact), MessageIcon::kQuestion))
     return CommandResult::kDeclined;
   // The contact may have gone while the question was open.
+  return AuthorizeConfirmed(peer);
+}
+
+CommandResult MainWindowController::AuthorizeConfirmed(const PeerRef& peer) {
   if (!SetContactAuthorized(parts_.store, peer.user_id, true)) return CommandResult::kNotContact;
   SaveAndSign();
   return CommandResult::kDone;

@@ -104,6 +104,8 @@ class MainWindowController {
 
   // The commands, one by one.
   CommandResult Authorize(const PeerRef& peer);    // asks first
+  // The control interface's "authorize": the command is the confirmation.
+  CommandResult AuthorizeConfirmed(const PeerRef& peer);
   CommandResult Deauthorize(const PeerRef& peer);  // asks nothing
   CommandResult RemoveFromList(const PeerRef& peer);
   void RequestConnection(const PeerRef& peer);     // call channel code 0

@@ -3,6 +3,7 @@
 
 #include "app/main_window/main_window_controller.hpp"
 #include "identity/key_file.hpp"
+#include "net/call_channel.hpp"
 #include "store/contacts.hpp"
 #include "store/field_text.hpp"
 

@@ -27,11 +27,6 @@
 
 namespace orv {
 
-// Call channel codes (inner type 1) sent from here.
-inline constexpr uint32_t kCallChannelType = 1;
-inline constexpr uint32_t kCodeConnectionRequest = 0;
-inline constexpr uint32_t kCodeNotAllowed = 10;
-
 // The DHT countdown: the contacts are pinged or located at the 21st tick,
 // then at every 31st.
 inline constexpr uint32_t kFirstLocateCountdown = 20;

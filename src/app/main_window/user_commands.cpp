@@ -5,6 +5,8 @@
 #include "app/main_window/main_window_controller.hpp"
 #include "crypto/byte_order.hpp"
 #include "identity/key_file.hpp"
+#include "net/call_channel.hpp"
+#include "net/dispatch.hpp"
 #include "store/contacts.hpp"
 #include "store/field_text.hpp"
 
@@ -58,7 +60,7 @@ void MainWindowController::SendCode(const PeerRef& peer, uint32_t code) {
   uint8_t data[4];
   StoreLe32(data, code);
   PeerRef target = peer;
-  parts_.sender.SendPayload(target, kCallChannelType, data, sizeof data);
+  parts_.sender.SendPayload(target, kInnerCallChannel, data, sizeof data);
 }
 
 // One open request per requester: a repeated request updates the address

@@ -1,0 +1,22 @@
+// The user's own presence and the main window title that shows it.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace orv {
+
+// 0 online, 1 away set automatically after idle time, 2 away chosen by the
+// user. Every value but 0 puts the away bit into the datagrams sent.
+enum class Presence : uint32_t { kOnline = 0, kAwayAutomatic = 1, kAwayChosen = 2 };
+
+inline constexpr std::string_view kTitleOnline = "ORV Telephone - online";
+inline constexpr std::string_view kTitleAway = "ORV Telephone - away";
+
+inline constexpr bool IsAway(Presence presence) { return presence != Presence::kOnline; }
+
+inline constexpr std::string_view PresenceTitle(Presence presence) {
+  return IsAway(presence) ? kTitleAway : kTitleOnline;
+}
+
+}  // namespace orv

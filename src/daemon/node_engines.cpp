@@ -1,6 +1,8 @@
 // The engines of a node above its endpoint (contact store, file transfers)
 // and the files they keep: loaded at start-up after the endpoint, saved at
 // shutdown before the engines stop.
+#include <filesystem>
+
 #include "app/event_log.hpp"
 #include "daemon/node.hpp"
 #include "identity/signed_file.hpp"

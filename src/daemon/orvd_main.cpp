@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +20,10 @@
 #include "daemon/control_ctl.hpp"
 #include "daemon/control_interface.hpp"
 #include "daemon/control_socket.hpp"
+#include "daemon/conversation_commands.hpp"
+#include "daemon/conversation_lines.hpp"
+#include "daemon/transfer_commands.hpp"
+#include "daemon/transfer_lines.hpp"
 #include "daemon/daemon_options.hpp"
 #include "daemon/node.hpp"
 #include "daemon/node_commands.hpp"
@@ -29,6 +35,20 @@ namespace {
 
 // Timers of the interface thread.
 constexpr orv::TimerId kSessionWatchTimer = 1;
+
+// Runs `task` on the loop thread and waits for it; inline when the loop no
+// longer takes tasks.
+void RunOnLoop(orv::Dispatcher& dispatcher, const std::function<void()>& task) {
+  std::promise<void> done;
+  if (!dispatcher.Post([&task, &done] {
+        task();
+        done.set_value();
+      })) {
+    task();
+    return;
+  }
+  done.get_future().wait();
+}
 
 // `quit`: main waits for SIGINT and SIGTERM, so the command sends itself one.
 void RequestStop() { ::kill(::getpid(), SIGTERM); }
@@ -48,10 +68,16 @@ int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
   orv::TerminalUiPort ui(options.password_file, options.name.empty() ? "orvd" : options.name, &terminal);
   auto dispatcher = std::make_unique<orv::EventLoopDispatcher>();
   orv::ControlInterface control(*dispatcher, terminal);
-  orv::Node node(ui, options, control.log_sink());
+  orv::ConversationLines conversation_lines(control.events());
+  orv::TransferLines transfer_lines(control.events());
+  orv::NodeHooks hooks;
+  hooks.dispatcher = dispatcher.get();
+  hooks.conversation_events = &conversation_lines;
+  hooks.transfer_events = &transfer_lines;
+  orv::Node node(ui, options, control.log_sink(), hooks);
   const bool started = node.Start();
   if (!started || !ui.fatal_reason().empty()) {
-    node.Stop();
+    RunOnLoop(*dispatcher, [&node] { node.Stop(); });
     if (!ui.fatal_reason().empty()) std::fprintf(stderr, "orvd: %s\n", ui.fatal_reason().c_str());
     return 1;
   }
@@ -59,6 +85,8 @@ int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
   // The engines' commands and events are added here, before any transport
   // opens; their handlers run on `dispatcher`.
   orv::AddNodeCommands(control.commands(), node, *dispatcher, RequestStop);
+  orv::AddConversationCommands(control.commands(), node);
+  orv::AddTransferCommands(control.commands(), node);
   orv::SessionWatch sessions(*node.endpoint(), control.events());
   dispatcher->StartTimer(kSessionWatchTimer, 1000, [&sessions] { sessions.Tick(); });
 
@@ -78,8 +106,11 @@ int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
   // No command runs from here on; the interface thread ends before the
   // engines it drives; the clients still see the shutdown's events.
   control.StopCommands();
+  dispatcher->StopTimer(kSessionWatchTimer);
+  // The shutdown runs on the interface thread, as every window and timer
+  // of the node does, so that no tick meets an engine that is going.
+  RunOnLoop(*dispatcher, [&node] { node.Stop(); });
   dispatcher.reset();
-  node.Stop();
   control.Close();
   return 0;
 }

@@ -131,6 +131,7 @@ class DhtEngine : public DhtNodeObserver, public DhtMessageConsumer {
   void AnswerFindValue(const uint8_t* data, const PeerRef& sender);
   void AnswerStoreValue(const uint8_t* data, const PeerRef& sender);
   void ValueFound(const uint8_t* data, Pending& pending);
+  void SlotFound(KeywordSlot& slot, const uint32_t* value, Pending& pending);
   void OfferToSlots(const PeerRef* entries, size_t count);
   bool QueryNext();
   void QueryNextTimes(size_t n);
@@ -138,6 +139,7 @@ class DhtEngine : public DhtNodeObserver, public DhtMessageConsumer {
   void CheckLookupEnd(Pending& pending);
   void LookupUpkeep(Pending& pending);
   void BootstrapBucket(size_t index);
+  void OfferTable(KeywordSlot& slot);
   void StartSlot(KeywordSlot& slot);
   void StepSlot(KeywordSlot& slot, bool search);
   void StepSlots();

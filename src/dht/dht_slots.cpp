@@ -6,21 +6,41 @@
 namespace orv {
 
 void DhtEngine::SearchByName(std::u16string_view name) {
-  std::lock_guard<std::mutex> held(lock_);
-  search_ = {};
-  search_count_ = KeywordKeys(name, search_.data());
-  for (size_t i = 0; i < search_count_; ++i) {
-    KeywordSlot& slot = search_[i];
-    slot.state = 4;
-    StartSlot(slot);
-    slot.countdown = kSlotCountdown;
+  Pending pending;
+  {
+    std::lock_guard<std::mutex> held(lock_);
+    search_ = {};
+    search_count_ = KeywordKeys(name, search_.data());
+    for (size_t i = 0; i < search_count_; ++i) {
+      KeywordSlot& slot = search_[i];
+      slot.state = 4;
+      StartSlot(slot);
+      slot.countdown = kSlotCountdown;
+      // A pair this node keeps for others answers at once.
+      if (const StoredPair* pair = FindPair(stored_, slot.key, clock_.NowMs())) SlotFound(slot, pair->value, pending);
+    }
   }
+  Fire(pending);
+}
+
+void DhtEngine::SlotFound(KeywordSlot& slot, const uint32_t* value, Pending& pending) {
+  CopyUserId(slot.value, value);
+  slot.found = true;
+  slot.countdown = kSlotCountdown;
+  slot.state = 5;
+  slot.closest_count = 0;
+  pending.names_found.push_back(IdWords(value));
+  pending.locate.push_back(IdWords(value));
+}
+
+void DhtEngine::OfferTable(KeywordSlot& slot) {
+  for (const Bucket& bucket : table_.buckets)
+    for (const DhtNode& node : bucket.nodes) KeepClosest(slot, node.ref);
 }
 
 void DhtEngine::StartSlot(KeywordSlot& slot) {
   slot.closest_count = 0;
-  for (const Bucket& bucket : table_.buckets)
-    for (const DhtNode& node : bucket.nodes) KeepClosest(slot, node.ref);
+  OfferTable(slot);
   for (uint32_t k = 0; k < slot.closest_count; ++k) slot.closest[k] = Send(slot.closest[k], KeyMessage(kFindValue, slot.key));
 }
 
@@ -37,8 +57,12 @@ void DhtEngine::StepSlot(KeywordSlot& slot, bool search) {
       slot.countdown = kSlotCountdown;
       break;
     case 1:
-      if (!search && !IsZeroUserId(slot.value))
+      if (!search && !IsZeroUserId(slot.value)) {
+        // Nodes met since the start compete too: the pair goes to the
+        // closest this node knows of now.
+        OfferTable(slot);
         for (uint32_t k = 0; k < slot.closest_count; ++k) Send(slot.closest[k], KeyValueMessage(kStoreValue, slot.key, slot.value));
+      }
       slot.state = 2;
       slot.countdown = kSlotCountdown;
       break;
@@ -84,13 +108,7 @@ void DhtEngine::ValueFound(const uint8_t* data, Pending& pending) {
   for (size_t i = 0; i < search_count_; ++i) {
     KeywordSlot& slot = search_[i];
     if (!SameUserId(slot.key, key) || (slot.found && SameUserId(slot.value, value))) continue;
-    CopyUserId(slot.value, value);
-    slot.found = true;
-    slot.countdown = kSlotCountdown;
-    slot.state = 5;
-    slot.closest_count = 0;
-    pending.names_found.push_back(IdWords(value));
-    pending.locate.push_back(IdWords(value));
+    SlotFound(slot, value, pending);
   }
 }
 

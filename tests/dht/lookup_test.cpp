@@ -14,12 +14,12 @@ class LookupTest : public DhtFixture {
     for (int b = 100; b < 110; ++b) engine->NoteDhtNode(NodeIn(b, 1), false, nullptr);
     sender.sent.clear();
   }
-  std::vector<SentMessage> Queries(const PeerRef& target) {
+  std::vector<SentMessage> Queries(const PeerRef& sought) {
     std::vector<SentMessage> out;
     for (const SentMessage& m : sender.Of(kFindNode)) {
       uint32_t key[kUserIdWords];
       ReadKey(m.data.data(), key);
-      if (SameUserId(key, target.user_id)) out.push_back(m);
+      if (SameUserId(key, sought.user_id)) out.push_back(m);
     }
     return out;
   }

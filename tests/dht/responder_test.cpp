@@ -12,13 +12,13 @@ class ResponderTest : public DhtFixture {
   ResponderTest() {
     for (int b = 200; b < 210; ++b) engine->NoteDhtNode(NodeIn(b, 1), false, nullptr);
   }
-  void Store(const PeerRef& from, const uint32_t* key, const uint32_t* value) {
-    Receive(from, Bytes(KeyValueMessage(kStoreValue, key, value)));
+  void Store(const PeerRef& from, const uint32_t* pair_key, const uint32_t* value) {
+    Receive(from, Bytes(KeyValueMessage(kStoreValue, pair_key, value)));
   }
   // The answer to find_value(key): the value found, or empty.
-  std::vector<uint32_t> Ask(const uint32_t* key) {
+  std::vector<uint32_t> Ask(const uint32_t* asked_key) {
     sender.sent.clear();
-    Receive(asker, Bytes(KeyMessage(kFindValue, key)));
+    Receive(asker, Bytes(KeyMessage(kFindValue, asked_key)));
     EXPECT_EQ(sender.sent.size(), 1u);
     if (sender.sent.empty() || sender.sent[0].type() != kFindValueResp) return {};
     uint32_t k[kUserIdWords], v[kUserIdWords];

@@ -50,7 +50,9 @@ bool AddressListed(const RoutingTable& table, const PeerRef& ref) {
 // The node of unknown identity at the address of an identified node goes:
 // it is that node.
 void DropUnknownAt(RoutingTable& table, const PeerRef& ref) {
-  auto& nodes = table.buckets[static_cast<size_t>(UnknownBucket(table))].nodes;
+  const int b = UnknownBucket(table);
+  if (b < 0) return;
+  auto& nodes = table.buckets[static_cast<size_t>(b)].nodes;
   auto it = std::find_if(nodes.begin(), nodes.end(),
                          [&](const DhtNode& n) { return IsZeroUserId(n.ref.user_id) && SameAddress(n.ref, ref); });
   if (it != nodes.end()) nodes.erase(it);
@@ -120,7 +122,9 @@ bool DropFromTable(RoutingTable& table, const uint32_t* user_id) {
 }
 
 void AdoptNodeId(RoutingTable& table, const PeerRef& address, const uint32_t* user_id) {
-  auto& unknown = table.buckets[static_cast<size_t>(UnknownBucket(table))].nodes;
+  const int from = UnknownBucket(table);
+  if (from < 0) return;
+  auto& unknown = table.buckets[static_cast<size_t>(from)].nodes;
   auto it = std::find_if(unknown.begin(), unknown.end(), [&](const DhtNode& n) {
     return IsZeroUserId(n.ref.user_id) && SameAddress(n.ref, address);
   });
@@ -160,7 +164,9 @@ size_t ClosestInTable(const RoutingTable& table, const uint32_t* key, PeerRef* o
 }
 
 void DropFirstUnknown(RoutingTable& table) {
-  auto& nodes = table.buckets[static_cast<size_t>(UnknownBucket(table))].nodes;
+  const int b = UnknownBucket(table);
+  if (b < 0) return;
+  auto& nodes = table.buckets[static_cast<size_t>(b)].nodes;
   auto it = std::find_if(nodes.begin(), nodes.end(), [](const DhtNode& n) { return IsZeroUserId(n.ref.user_id); });
   if (it != nodes.end()) nodes.erase(it);
 }
@@ -201,6 +207,11 @@ size_t NodeCount(const RoutingTable& table) {
   size_t n = 0;
   for (const Bucket& bucket : table.buckets) n += bucket.nodes.size();
   return n;
+}
+
+std::string NodeStatusText(const DhtNode& node) {
+  const char* state = (node.state & kNodeResponded) ? "Responded" : (node.state & kNodePinged) ? "Pinged" : "Unknown";
+  return std::string(state) + " " + std::to_string(node.ping_count);
 }
 
 }  // namespace orv

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "dht/dht_ids.hpp"
@@ -40,7 +41,8 @@ struct RoutingTable {
   std::array<Bucket, kBucketCount> buckets;
 };
 
-// The bucket of nodes whose identity is not known yet.
+// The bucket of nodes whose identity is not known yet; -1 while the own
+// UserId is all zero (no key loaded), when no such node can be kept.
 int UnknownBucket(const RoutingTable& table);
 
 // NoteDhtNode's table work: adds, refreshes or queues `node`. A node that
@@ -76,5 +78,9 @@ void DropFirstUnknown(RoutingTable& table);
 bool UpkeepBucket(Bucket& bucket, uint64_t now, PeerRef& ping);
 
 size_t NodeCount(const RoutingTable& table);
+
+// "Responded", "Pinged" or "Unknown" and the ping count ("%s %d"), as the
+// Kademlia list shows a node.
+std::string NodeStatusText(const DhtNode& node);
 
 }  // namespace orv

@@ -153,3 +153,45 @@ TEST_F(BadInputTest, RepliesFromStrangersDoNotGrowTheTableBeyondItsBuckets) {
 
 }  // namespace
 }  // namespace orv::test
+
+namespace orv::test {
+namespace {
+
+// Without a key the own UserId is all zero: nodes of unknown identity
+// cannot be told from us and are not kept, and nothing breaks.
+TEST(KeylessEngine, HandlesNotesMessagesAndPasses) {
+  RecordingSender sender;
+  FakeDhtNetwork network;
+  ManualClock clock;
+  DhtSetup setup;
+  setup.own.ipv4 = 0x7f000001;
+  setup.own.port = 31265;
+  setup.sender = &sender;
+  setup.network = &network;
+  setup.clock = &clock;
+  DhtEngine engine(setup);
+  engine.NoteDhtNode(AddressOnly(0x0A000001, 31265), false, nullptr);
+  const PeerRef peer = NodeIn(100, 1);
+  engine.NoteDhtNode(peer, true, nullptr);
+  engine.RequestBootstrap();
+  engine.DhtPass();
+  const std::vector<uint8_t> ping = Bytes(BareMessage(kDhtPing));
+  engine.HandleDhtMessage(ping.data(), ping.size(), peer);
+  sender.known_by_address.push_back(peer);
+  engine.DhtPass();
+  EXPECT_EQ(engine.Counts().nodes, 1u);
+  EXPECT_FALSE(engine.Counts().bootstrap);
+}
+
+TEST(NodeStatusText, NamesTheStateAndThePingCount) {
+  DhtNode node;
+  EXPECT_EQ(NodeStatusText(node), "Unknown 0");
+  node.state = kNodePinged;
+  node.ping_count = 3;
+  EXPECT_EQ(NodeStatusText(node), "Pinged 3");
+  node.state = kNodePinged | kNodeResponded;
+  EXPECT_EQ(NodeStatusText(node), "Responded 3");
+}
+
+}  // namespace
+}  // namespace orv::test

@@ -127,7 +127,9 @@ class DhtEngine : public DhtNodeObserver, public DhtMessageConsumer {
   PeerRef Send(const PeerRef& target, const DhtMessage& message);
   void Respond(const uint8_t* data, size_t length, uint32_t type, const PeerRef& sender, Pending& pending);
   void HandleNodesReply(const PeerRef& sender, const PeerRef* entries, size_t count, Pending& pending);
+  void NodesArrived(const uint8_t* data, size_t length, uint32_t type, const PeerRef& sender, Pending& pending);
   void NoteEntries(const PeerRef* entries, size_t count);
+  void AnswerFindNode(const uint8_t* data, const PeerRef& sender);
   void AnswerFindValue(const uint8_t* data, const PeerRef& sender);
   void AnswerStoreValue(const uint8_t* data, const PeerRef& sender);
   void ValueFound(const uint8_t* data, Pending& pending);

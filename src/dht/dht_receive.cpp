@@ -37,20 +37,12 @@ void DhtEngine::HandleDhtMessage(const uint8_t* data, size_t length, const PeerR
 }
 
 void DhtEngine::Respond(const uint8_t* data, size_t length, uint32_t type, const PeerRef& sender, Pending& pending) {
-  std::array<PeerRef, kMaxReplyEntries> listed;
-  std::array<PeerRef, kMaxReplyEntries> usable;
-  size_t count = 0;
   switch (type) {
     case kDhtPing:
       Send(sender, BareMessage(kDhtPingResp));
       break;
     case kFindNode:
-      if (length >= kKeyMessageBytes) {
-        uint32_t target[kUserIdWords];
-        ReadKey(data, target);
-        const size_t n = ClosestInTable(table_, target, listed.data(), listed.size());
-        Send(sender, NodeListMessage(kFindNodeResp, listed.data(), n));
-      }
+      if (length >= kKeyMessageBytes) AnswerFindNode(data, sender);
       break;
     case kStoreValue:
       if (length >= kKeyValueMessageBytes) AnswerStoreValue(data, sender);
@@ -59,26 +51,41 @@ void DhtEngine::Respond(const uint8_t* data, size_t length, uint32_t type, const
       if (length >= kKeyMessageBytes) AnswerFindValue(data, sender);
       break;
     case kFindNodeResp:
-      if (ReadNodeList(data, length, listed, count)) {
-        const size_t n = UsableEntries(listed, count, own_.user_id, usable);
-        HandleNodesReply(sender, usable.data(), n, pending);
-        NoteEntries(usable.data(), n);
-        pending.address_updates.assign(usable.begin(), usable.begin() + static_cast<std::ptrdiff_t>(n));
-      }
+    case kFindValueNodes:
+      NodesArrived(data, length, type, sender, pending);
       break;
     case kFindValueResp:
       if (length >= kKeyValueMessageBytes) ValueFound(data, pending);
       break;
-    case kFindValueNodes:
-      if (ReadNodeList(data, length, listed, count)) {
-        const size_t n = UsableEntries(listed, count, own_.user_id, usable);
-        pending.address_updates.assign(usable.begin(), usable.begin() + static_cast<std::ptrdiff_t>(n));
-        OfferToSlots(usable.data(), n);
-      }
-      break;
     default:  // dht_ping_resp, store_value_resp: nothing further
       break;
   }
+}
+
+void DhtEngine::NodesArrived(const uint8_t* data, size_t length, uint32_t type, const PeerRef& sender,
+                             Pending& pending) {
+  std::array<PeerRef, kMaxReplyEntries> listed;
+  std::array<PeerRef, kMaxReplyEntries> usable;
+  size_t count = 0;
+  if (!ReadNodeList(data, length, listed, count)) return;
+  const size_t n = UsableEntries(listed, count, own_.user_id, usable);
+  if (type == kFindNodeResp) {
+    HandleNodesReply(sender, usable.data(), n, pending);
+    NoteEntries(usable.data(), n);
+  } else {
+    OfferToSlots(usable.data(), n);
+  }
+  // The network layer records the addresses of known peers and pings
+  // unknown ones.
+  pending.address_updates.assign(usable.begin(), usable.begin() + static_cast<std::ptrdiff_t>(n));
+}
+
+void DhtEngine::AnswerFindNode(const uint8_t* data, const PeerRef& sender) {
+  uint32_t target[kUserIdWords];
+  ReadKey(data, target);
+  std::array<PeerRef, kMaxReplyEntries> closest;
+  const size_t n = ClosestInTable(table_, target, closest.data(), closest.size());
+  Send(sender, NodeListMessage(kFindNodeResp, closest.data(), n));
 }
 
 void DhtEngine::NoteEntries(const PeerRef* entries, size_t count) {

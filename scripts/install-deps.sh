@@ -10,6 +10,7 @@ packages=(
   libgmp-dev libssl-dev
   qt6-base-dev libspeex-dev libspeexdsp-dev libpugixml-dev libminiupnpc-dev portaudio19-dev
   libclang-rt-14-dev
+  pulseaudio pulseaudio-utils libasound2-plugins espeak-ng sox
 )
 
 missing=()

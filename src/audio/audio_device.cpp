@@ -31,6 +31,7 @@ AudioCapture::~AudioCapture() { stream_.reset(); }
 
 bool AudioCapture::DeliverBlock(const int16_t* samples) {
   const uint16_t word = gain_.load();
+  recorded_.fetch_add(1);
   return ring_.FinishQueued([&](int16_t* block) { CopyWithGain(block, samples, kBlockFrames, word); });
 }
 
@@ -42,6 +43,7 @@ AudioPlayback::~AudioPlayback() { stream_.reset(); }
 bool AudioPlayback::ConsumeBlock(int16_t* out) {
   const uint16_t word = volume_.load();
   const size_t count = ring_.block_samples();
+  played_.fetch_add(1);
   if (ring_.FinishQueued([&](int16_t* block) { CopyWithGain(out, block, count, word); })) return true;
   std::memset(out, 0, count * sizeof(int16_t));
   return false;

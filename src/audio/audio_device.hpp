@@ -55,10 +55,13 @@ class AudioCapture {
   bool DeliverBlock(const int16_t* samples);
   void AttachStream(std::unique_ptr<AudioStream> stream) { stream_ = std::move(stream); }
   bool has_stream() const { return stream_ != nullptr; }
+  // Blocks the device has recorded, lost ones included.
+  uint64_t blocks_recorded() const { return recorded_.load(); }
 
  private:
   BlockRing ring_;
   std::atomic<uint16_t> gain_{0xFFFF};
+  std::atomic<uint64_t> recorded_{0};
   std::unique_ptr<AudioStream> stream_;  // declared last: stops before the ring goes
 };
 
@@ -90,9 +93,12 @@ class AudioPlayback {
   bool ConsumeBlock(int16_t* out);
   void AttachStream(std::unique_ptr<AudioStream> stream) { stream_ = std::move(stream); }
   bool has_stream() const { return stream_ != nullptr; }
+  // Block times the device has played, underruns included.
+  uint64_t blocks_played() const { return played_.load(); }
 
  private:
   uint16_t channels_;
+  std::atomic<uint64_t> played_{0};
   uint32_t rate_;
   BlockRing ring_;
   std::atomic<uint16_t> volume_{0xFFFF};

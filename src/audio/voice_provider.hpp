@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "audio/device_selection.hpp"
+#include "audio/tone_player.hpp"
 #include "audio/pace_clock.hpp"
 #include "audio/voice_engine.hpp"
 #include "chat/call_voice.hpp"
@@ -48,6 +49,10 @@ class AudioVoiceProvider : public VoiceProvider {
   // The automatic gain switch: the first open conversation follows it at
   // once, conversations opened later start with it.
   void SetAutomaticGain(bool on);
+
+  // Plays a built-in tone ("waveDial", "waveRing", "waveTest") on the chosen
+  // speaker at `ring_volume` until the returned player goes.
+  std::unique_ptr<TonePlayer> StartTone(const std::string& name, uint16_t ring_volume);
 
   AudioBackend& backend() { return *backend_; }
   const std::shared_ptr<AudioBackend>& shared_backend() const { return backend_; }

@@ -119,6 +119,20 @@ void PinAlsaPlugins() {
     ::dlopen(entry.path().c_str(), RTLD_LAZY | RTLD_NODELETE);
 }
 
+// Whatever the machine has, a device number that names nothing opens dead
+// devices: never set events, no blocks, no crash.
+TEST(PortAudio, DeviceThatCannotOpenGivesADeadObject) {
+  PinAlsaPlugins();
+  PortAudioBackend backend;
+  auto capture = backend.OpenCapture(4000);
+  auto playback = backend.OpenPlayback(4000, 1, 16000);
+  EXPECT_FALSE(capture->has_stream());
+  EXPECT_FALSE(playback->has_stream());
+  EXPECT_FALSE(capture->block_event().Wait(std::chrono::milliseconds(50)));
+  EXPECT_EQ(capture->NextCaptureBlock(), nullptr);
+  EXPECT_EQ(playback->NextPlaybackBlock(), nullptr);
+}
+
 class PortAudioPulse : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -4,6 +4,7 @@
 
 #include "audio/tone_player.hpp"
 #include "audio/tones.hpp"
+#include "audio/voice_provider.hpp"
 #include "audio/wav_backend.hpp"
 #include "audio/wave_format.hpp"
 #include "audio_harness.hpp"
@@ -109,7 +110,7 @@ class TonePlayerTest : public ::testing::Test {
     std::shared_ptr<AudioBackend> wav = WavAudioBackend::Create(options, error);
     ASSERT_TRUE(wav) << error;
     wav_ = static_cast<WavAudioBackend*>(wav.get());
-    spy_ = std::make_unique<test::SpyBackend>(wav);
+    spy_ = std::make_shared<test::SpyBackend>(wav);
   }
   // Moves the clock one block at a time, each time until the tone thread
   // has taken the block the device finished.
@@ -125,7 +126,7 @@ class TonePlayerTest : public ::testing::Test {
   test::TempDir dir_;
   std::shared_ptr<ManualPaceClock> clock_ = std::make_shared<ManualPaceClock>();
   WavAudioBackend* wav_ = nullptr;
-  std::unique_ptr<test::SpyBackend> spy_;
+  std::shared_ptr<test::SpyBackend> spy_;
 };
 
 TEST_F(TonePlayerTest, LoopsTheToneWithSilenceAfterItsLastBlock) {
@@ -155,6 +156,21 @@ TEST_F(TonePlayerTest, RingToneOpensAtItsOwnRateAndRingVolume) {
   EXPECT_EQ(p->device_volume(), 0x7FFF7FFFu);
 }
 
+TEST_F(TonePlayerTest, ProviderPlaysTheDialToneOnTheChosenSpeaker) {
+  AudioVoiceProvider provider(spy_, VoiceOptions{});
+  {
+    auto tone = provider.StartTone("waveDial", 100);
+    Play(10);
+  }
+  wav_->FinishPlaybackFile();
+  const auto played = test::ReadSamples(dir_ / "tone.wav");
+  const auto dial = ToneSamples("WAVEDIAL");
+  ASSERT_GE(played.size(), 10 * kBlockFrames);
+  // After the six silent blocks and the spare, the dial tone from its start.
+  EXPECT_TRUE(std::equal(dial.begin(), dial.begin() + 3 * kBlockFrames, played.begin() + 7 * kBlockFrames));
+  EXPECT_EQ(spy_->last_output.load(), kDefaultAudioDevice);
+}
+
 TEST(TonePlayer, MalformedToneOpensNothing) {
   class Refuse : public AudioBackend {
    public:
@@ -174,3 +190,4 @@ TEST(TonePlayer, MalformedToneOpensNothing) {
 
 }  // namespace
 }  // namespace orv
+

@@ -103,6 +103,7 @@ void VoiceEngine::Reopen() {
   stats_.reopens.fetch_add(1);
   applied_volume_ = applied_mic_level_ = -1;
   ApplyLevels();
+  if (!capture_ || !playback_) return;  // the thread retries after a pause
   // Whatever the devices finished while they opened is stale: play silence
   // for it and forget what was recorded.
   while (int16_t* block = playback_->NextPlaybackBlock()) std::memset(block, 0, kBlockFrames * sizeof(int16_t));

@@ -144,6 +144,29 @@ TEST(VoiceEngineDevices, DevicesThatCannotOpenLeaveTheEngineIdling) {
   engine.reset();  // joins at once
 }
 
+// A sound system that cannot even make device objects.
+class NoBackend : public DeadBackend {
+ public:
+  std::unique_ptr<AudioCapture> OpenCapture(uint32_t) override {
+    opens.fetch_add(1);
+    return nullptr;
+  }
+  std::atomic<int> opens{0};
+};
+
+TEST(VoiceEngineDevices, MissingDevicesAreRetriedAfterAPause) {
+  CallChannel channel;
+  channel.call_state.store(6);
+  VoiceLevels levels;
+  test::LoopbackSender sender;
+  auto backend = std::make_shared<NoBackend>();
+  auto engine = VoiceEngine::Create(channel, sender, levels, backend, nullptr);
+  engine->StartVoice();
+  ASSERT_TRUE(test::WaitFor([&] { return backend->opens.load() >= 2; }));
+  EXPECT_TRUE(sender.sent().empty());
+  engine.reset();
+}
+
 TEST(VoiceEngineDevices, DeviceChangeReopensBothDevicesOnce) {
   auto clock = std::make_shared<ManualPaceClock>();
   VoiceOptions options;

@@ -45,3 +45,15 @@ TonePlayer::TonePlayer(AudioBackend& backend, uint32_t device, std::string name,
       }) {}
 
 }  // namespace orv
+
+namespace orv {
+
+TonePlayer::TonePlayer(std::shared_ptr<AudioBackend> backend, uint32_t device, std::string name, uint16_t ring_volume)
+    : keep_(std::move(backend)) {
+  AudioBackend& b = *keep_;
+  thread_ = std::jthread([&b, device, name = std::move(name), ring_volume](std::stop_token stop) {
+    PlayTone(b, device, FindToneResource(name), ring_volume, stop);
+  });
+}
+
+}  // namespace orv

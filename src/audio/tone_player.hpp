@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 #include <cstdint>
 #include <stop_token>
 #include <string>
@@ -23,6 +24,8 @@ class TonePlayer {
  public:
   // Starts the tone thread for the tone named `name` ("waveDial", "waveRing", ...).
   TonePlayer(AudioBackend& backend, uint32_t device, std::string name, uint16_t ring_volume);
+  // The same, keeping the sound system alive while the tone plays.
+  TonePlayer(std::shared_ptr<AudioBackend> backend, uint32_t device, std::string name, uint16_t ring_volume);
   // Stops the thread and waits for it.
   ~TonePlayer() = default;
   TonePlayer(const TonePlayer&) = delete;
@@ -31,7 +34,8 @@ class TonePlayer {
   void Stop() { thread_.request_stop(); }
 
  private:
-  std::jthread thread_;
+  std::shared_ptr<AudioBackend> keep_;
+  std::jthread thread_;  // last: stops before the sound system may go
 };
 
 }  // namespace orv

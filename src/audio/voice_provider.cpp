@@ -81,7 +81,7 @@ void AudioVoiceProvider::SetAutomaticGain(bool on) {
 }
 
 std::unique_ptr<TonePlayer> AudioVoiceProvider::StartTone(const std::string& name, uint16_t ring_volume) {
-  return std::make_unique<TonePlayer>(*backend_, devices_->output.load(), name, ring_volume);
+  return std::make_unique<TonePlayer>(backend_, devices_->output.load(), name, ring_volume);
 }
 
 AudioDeviceSelection AudioVoiceProvider::selection() const {

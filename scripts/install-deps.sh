@@ -8,6 +8,7 @@ packages=(
   cmake ninja-build make g++ clang pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libgmp-dev libssl-dev
+  pulseaudio pulseaudio-utils libasound2-plugins espeak-ng sox  # sound server of the PortAudio test; test speech
   qt6-base-dev libspeex-dev libspeexdsp-dev libpugixml-dev libminiupnpc-dev portaudio19-dev
   miniupnpd nftables iproute2   # the home router of the port mapping tests (network namespaces)
   libclang-rt-14-dev

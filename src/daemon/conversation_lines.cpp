@@ -57,6 +57,7 @@ void ConversationLines::OnIdentityAdopted(ConversationId id, const PeerRef& peer
 }
 
 void ConversationLines::OnConnectionRequest(const PeerRef& peer, const std::string& name) {
+  if (on_request_) on_request_(peer);
   bus_.Emit("connection_request",
             Fields().UserId("user", peer.user_id).Address("address", peer.ipv4, peer.port).Text("name", name));
 }

@@ -3,6 +3,7 @@
 // Runs on the interface thread, where every conversation event comes.
 #pragma once
 
+#include <functional>
 #include <map>
 
 #include "chat/conversation_events.hpp"
@@ -13,6 +14,9 @@ namespace orv {
 class ConversationLines final : public ConversationEvents {
  public:
   explicit ConversationLines(EventBus& bus) : bus_(bus) {}
+  // Where a connection request goes besides its line: the main window's
+  // list of open requests (`accept-request`).
+  void SetConnectionRequestHandler(std::function<void(const PeerRef&)> handler) { on_request_ = std::move(handler); }
 
   void OnConversationOpened(ConversationId id, const PeerRef& peer) override;
   void OnConversationRaised(ConversationId) override {}
@@ -37,6 +41,7 @@ class ConversationLines final : public ConversationEvents {
 
   EventBus& bus_;
   std::map<ConversationId, PeerRef> peers_;
+  std::function<void(const PeerRef&)> on_request_;
 };
 
 }  // namespace orv

@@ -15,6 +15,10 @@ const char kDaemonUsage[] =
     "  --name TEXT           user info of the key generated on the first run\n"
     "  --connect IP:PORT     open a session to that peer once the network runs\n"
     "  --stdin-commands      read commands from standard input even when it is no terminal\n"
+    "  --audio wav|pa        voice through WAV files (default) or the sound devices of the settings\n"
+    "  --capture FILE.wav    the microphone of a call: a 16 kHz mono WAV file (default: silence)\n"
+    "  --capture-loop        play the capture file over and over\n"
+    "  --playback FILE.wav   the speaker of a call: written into this WAV file\n"
     "Commands come from the terminal and from the control socket DIR/orvd.sock;\n"
     "`help` lists them.\n";
 
@@ -47,6 +51,18 @@ std::optional<DaemonOptions> ParseDaemonOptions(int argc, const char* const* arg
       options.password_file = argv[++i];
     } else if (arg == "--name" && has_value) {
       options.name = argv[++i];
+    } else if (arg == "--audio" && has_value) {
+      options.audio = argv[++i];
+      if (options.audio != "wav" && options.audio != "pa") {
+        error = "--audio takes wav or pa, not " + options.audio;
+        return std::nullopt;
+      }
+    } else if (arg == "--capture" && has_value) {
+      options.capture_file = argv[++i];
+    } else if (arg == "--capture-loop") {
+      options.capture_loop = true;
+    } else if (arg == "--playback" && has_value) {
+      options.playback_file = argv[++i];
     } else if (arg == "--connect" && has_value) {
       uint32_t ip = 0;
       if (!ParseIpPort(argv[++i], ip, options.connect_port)) {

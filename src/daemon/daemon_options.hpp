@@ -15,6 +15,12 @@ struct DaemonOptions {
   uint16_t connect_port = 0;
   bool stdin_commands = false;  // --stdin-commands: read commands from a standard input that is no terminal
   bool help = false;
+  // Voice: "wav" (capture from and play into WAV files; silence and nothing
+  // without them) or "pa" (the sound devices named in the settings).
+  std::string audio = "wav";
+  std::string capture_file;   // --capture FILE.wav (16 kHz mono)
+  bool capture_loop = false;  // --capture-loop
+  std::string playback_file;  // --playback FILE.wav
 };
 
 // Parses argv; on a bad argument returns nothing and sets `error`.

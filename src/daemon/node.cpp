@@ -59,8 +59,9 @@ bool Node::Start() {
   log_created_ = true;
 
   LoadOrMakeKey();
-  host_ = std::make_unique<AppNetworkHost>(*ctx_, ui_, *passwords_, [](const uint32_t* id) {
+  host_ = std::make_unique<AppNetworkHost>(*ctx_, ui_, *passwords_, [this](const uint32_t* id) {
     LogEvent("Main", "User found: " + UserIdText(id));
+    if (hooks_.user_found) hooks_.user_found(id);
   });
   EndpointConfig config;
   config.local_port = settings_.LocalPort;
@@ -84,6 +85,10 @@ void Node::LoadOrMakeKey() {
 
 void Node::Bootstrap() {
   if (endpoint_) RestartNetwork(*endpoint_);
+  if (dht_) {
+    dht_->RequestBootstrap();
+    LogEvent("Main", "Bootstrap started");
+  }
 }
 
 bool Node::Connect(uint32_t ipv4, uint16_t port) {

@@ -20,6 +20,15 @@
 #include "store/contact_store.hpp"
 #include "transfer/file_transfer_engine.hpp"
 #include "chat/conversations.hpp"
+#include "dht/dht_engine.hpp"
+#include "app/main_window/main_window_controller.hpp"
+#include "app/main_window/main_window_inbox.hpp"
+#include "app/main_window/engine_adapters.hpp"
+#include "app/main_window/endpoint_peer_directory.hpp"
+#include "app/main_window/app_identity_parts.hpp"
+#include "app/main_window/contacts_saver.hpp"
+#include "dht/endpoint_dht_network.hpp"
+#include <functional>
 #include "chat/conversation_network.hpp"
 #include "chat/chat_log.hpp"
 #include "chat/call_voice.hpp"
@@ -39,6 +48,11 @@ struct NodeHooks {
   TransferEvents* transfer_events = nullptr;
   ConversationEvents* conversation_events = nullptr;
   VoiceProvider* voice = nullptr;
+  DhtEvents* dht_events = nullptr;
+  MainWindowEvents* main_window_events = nullptr;  // with the prompts: the node runs the main window's logic
+  MainWindowPrompts* main_window_prompts = nullptr;
+  // A user was found by name among the connected peers (any thread).
+  std::function<void(const uint32_t* user_id)> user_found;
 };
 
 class Node {
@@ -76,6 +90,8 @@ class Node {
   FileTransferEngine* transfers() { return transfers_.get(); }
   // Interface thread only.
   Conversations* conversations() { return conversations_.get(); }
+  DhtEngine* dht() { return dht_.get(); }
+  MainWindowController* main_window() { return main_window_.get(); }
 
  private:
   void LoadOrMakeKey();
@@ -83,6 +99,9 @@ class Node {
   // node_engines.cpp: the engines above the endpoint and their files.
   void StartEngines();
   void StartConversations();
+  void StartDht();
+  void StartMainWindow();
+  void StopMainWindow();
   void StopEngines();
   void LoadStoreFiles();
   void SaveStoreFiles();
@@ -107,6 +126,20 @@ class Node {
   std::unique_ptr<EndpointConversationNetwork> conversation_network_;
   std::unique_ptr<HostChatLogKeys> chat_log_keys_;
   std::unique_ptr<Conversations> conversations_;
+  std::unique_ptr<EndpointDhtNetwork> dht_network_;
+  std::unique_ptr<SteadyDhtClock> dht_clock_;
+  std::unique_ptr<DhtEngine> dht_;
+  // The main window's logic: contact list, presence, contact commands.
+  std::unique_ptr<EndpointPeerDirectory> peer_directory_;
+  std::unique_ptr<DhtContactLocator> locator_;
+  std::unique_ptr<ConversationsControl> conversation_control_;
+  std::unique_ptr<EngineTransferStarter> transfer_starter_;
+  NoIdleTime idle_;
+  std::unique_ptr<AppOwnIdentity> own_identity_;
+  std::unique_ptr<AppContactsSigner> signer_;
+  std::unique_ptr<ContactsSaver> saver_;
+  std::unique_ptr<MainWindowController> main_window_;
+  std::unique_ptr<MainWindowInbox> inbox_;
   bool log_created_ = false;
 };
 

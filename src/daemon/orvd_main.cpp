@@ -16,10 +16,15 @@
 #include <vector>
 
 #include "app/event_log.hpp"
+#include "audio/voice_provider.hpp"
 #include "app/event_loop_dispatcher.hpp"
 #include "daemon/control_ctl.hpp"
 #include "daemon/control_interface.hpp"
 #include "daemon/control_socket.hpp"
+#include "daemon/contact_commands.hpp"
+#include "daemon/main_window_lines.hpp"
+#include "daemon/dht_commands.hpp"
+#include "daemon/dht_lines.hpp"
 #include "daemon/conversation_commands.hpp"
 #include "daemon/conversation_lines.hpp"
 #include "daemon/transfer_commands.hpp"
@@ -63,17 +68,40 @@ int RunCtlCommand(int argc, char** argv) {
   return orv::RunCtl(*options);
 }
 
+// The voice engines of the node's calls, as the options choose them.
+std::unique_ptr<orv::AudioVoiceProvider> MakeVoice(const orv::DaemonOptions& options, std::string& error) {
+  orv::VoiceOptions voice;
+  voice.backend = options.audio;
+  voice.capture_file = options.capture_file;
+  voice.capture_loop = options.capture_loop;
+  voice.playback_file = options.playback_file;
+  return orv::CreateVoiceProvider(voice, error);
+}
+
 int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
+  std::string voice_error;
+  std::unique_ptr<orv::AudioVoiceProvider> voice = MakeVoice(options, voice_error);
+  if (!voice) {
+    std::fprintf(stderr, "orvd: %s\n", voice_error.c_str());
+    return 1;
+  }
   orv::TerminalInput terminal;
   orv::TerminalUiPort ui(options.password_file, options.name.empty() ? "orvd" : options.name, &terminal);
   auto dispatcher = std::make_unique<orv::EventLoopDispatcher>();
   orv::ControlInterface control(*dispatcher, terminal);
   orv::ConversationLines conversation_lines(control.events());
   orv::TransferLines transfer_lines(control.events());
+  orv::DhtLines dht_lines(control.events());
+  orv::MainWindowLines main_window_lines(control.events());
   orv::NodeHooks hooks;
   hooks.dispatcher = dispatcher.get();
   hooks.conversation_events = &conversation_lines;
   hooks.transfer_events = &transfer_lines;
+  hooks.dht_events = &dht_lines;
+  hooks.voice = voice.get();
+  hooks.main_window_events = &main_window_lines;
+  hooks.main_window_prompts = &main_window_lines;
+  hooks.user_found = [&control](const uint32_t* id) { control.events().Emit("user_found", orv::Fields().UserId("user", id)); };
   orv::Node node(ui, options, control.log_sink(), hooks);
   const bool started = node.Start();
   if (!started || !ui.fatal_reason().empty()) {
@@ -82,11 +110,18 @@ int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
     return 1;
   }
 
+  voice->SelectAudioDevices(node.settings());
+  voice->SetAutomaticGain(node.settings().AGC);
   // The engines' commands and events are added here, before any transport
   // opens; their handlers run on `dispatcher`.
   orv::AddNodeCommands(control.commands(), node, *dispatcher, RequestStop);
   orv::AddConversationCommands(control.commands(), node);
   orv::AddTransferCommands(control.commands(), node);
+  orv::AddDhtCommands(control.commands(), node);
+  orv::AddContactCommands(control.commands(), node);
+  conversation_lines.SetConnectionRequestHandler([&node](const orv::PeerRef& peer) {
+    if (orv::MainWindowController* window = node.main_window()) window->ConnectionRequestArrived(peer);
+  });
   orv::SessionWatch sessions(*node.endpoint(), control.events());
   dispatcher->StartTimer(kSessionWatchTimer, 1000, [&sessions] { sessions.Tick(); });
 

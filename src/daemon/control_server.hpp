@@ -20,7 +20,7 @@
 
 #include "daemon/command_runner.hpp"
 #include "daemon/event_bus.hpp"
-#include "daemon/unique_fd.hpp"
+#include "platform/unique_fd.hpp"
 
 namespace orv {
 

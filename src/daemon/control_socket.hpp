@@ -7,7 +7,7 @@
 #include <chrono>
 #include <string>
 
-#include "daemon/unique_fd.hpp"
+#include "platform/unique_fd.hpp"
 
 namespace orv {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "daemon/unique_fd.hpp"
+#include "platform/unique_fd.hpp"
 
 namespace orv {
 

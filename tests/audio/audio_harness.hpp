@@ -24,11 +24,8 @@ namespace orv::test {
 
 constexpr int64_t kBlockNs = 20'000'000;
 
-// The committed test recordings live beside this file.
-inline std::string AudioDataFile(const std::string& name) {
-  std::string here = __FILE__;
-  return here.substr(0, here.find_last_of('/')) + "/data/" + name;
-}
+// The committed test recordings, in tests/audio/data.
+inline std::string AudioDataFile(const std::string& name) { return std::string(ORV_TESTS_DIR) + "/audio/data/" + name; }
 
 inline std::vector<int16_t> ReadSamples(const std::string& path) {
   std::string error;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "orvd_nodes.hpp"
 #include "orvd_process.hpp"
 #include "support/temp_dir.hpp"
 
@@ -15,42 +16,11 @@ namespace {
 using test::OrvdProcess;
 using test::TempDir;
 using test::WriteWholeFile;
+using test::Ctl;
+using test::CtlResult;
+using test::FieldOf;
+using test::NodeArgs;
 
-std::string Profile(const TempDir& dir, const std::string& name) {
-  const std::string profile = dir / name;
-  std::filesystem::create_directories(profile);
-  WriteWholeFile(profile + "/orv.set", "[Network]\nLocalPort=0\nEnableUPnP=0\n");
-  WriteWholeFile(dir / (name + ".pw"), "password of " + name + "\n");
-  return profile;
-}
-
-std::vector<std::string> NodeArgs(const TempDir& dir, const std::string& name) {
-  return {ORVD_PATH, "--profile", Profile(dir, name), "--password-file", dir / (name + ".pw"), "--name", name};
-}
-
-struct CtlResult {
-  int status = -1;
-  std::string output;
-};
-
-// One `orvd ctl` run to its end.
-CtlResult Ctl(const std::string& profile, const std::vector<std::string>& words) {
-  std::vector<std::string> args = {ORVD_PATH, "ctl", "--profile", profile, "--timeout", "60"};
-  args.insert(args.end(), words.begin(), words.end());
-  OrvdProcess ctl(args);
-  CtlResult result;
-  result.status = ctl.WaitExit(std::chrono::seconds(90));
-  result.output = ctl.output();
-  return result;
-}
-
-// The value of `key=` in a line of fields (values here are single words).
-std::string FieldOf(const std::string& line, const std::string& key) {
-  const size_t at = line.find(" " + key + "=");
-  if (at == std::string::npos) return {};
-  const size_t begin = at + key.size() + 2;
-  return line.substr(begin, line.find_first_of(" \n", begin) - begin);
-}
 
 TEST(OrvdControl, TwoNodesDrivenThroughCtl) {
   TempDir dir;

@@ -7,9 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 #include <string>
 #include <vector>
 
+#include "orvd_nodes.hpp"
 #include "orvd_process.hpp"
 #include "support/temp_dir.hpp"
 
@@ -18,41 +20,17 @@ namespace {
 
 using test::OrvdProcess;
 using test::TempDir;
-using test::WriteWholeFile;
+using test::Ctl;
+using test::CtlResult;
+using test::FieldOf;
+using test::NodeArgs;
 
-std::string Profile(const TempDir& dir, const std::string& name) {
-  const std::string profile = dir / name;
-  std::filesystem::create_directories(profile + "/received");
-  WriteWholeFile(profile + "/orv.set", "[Network]\nLocalPort=0\nEnableUPnP=0\n[Files]\nFileTransferPath=" + profile +
-                                           "/received\n");
-  WriteWholeFile(dir / (name + ".pw"), "password of " + name + "\n");
-  return profile;
-}
 
-std::vector<std::string> NodeArgs(const TempDir& dir, const std::string& name) {
-  return {ORVD_PATH, "--profile", Profile(dir, name), "--password-file", dir / (name + ".pw"), "--name", name};
-}
-
-struct CtlResult {
-  int status = -1;
-  std::string output;
-};
-
-CtlResult Ctl(const std::string& profile, const std::vector<std::string>& words) {
-  std::vector<std::string> args = {ORVD_PATH, "ctl", "--profile", profile, "--timeout", "60"};
-  args.insert(args.end(), words.begin(), words.end());
-  OrvdProcess ctl(args);
-  CtlResult result;
-  result.status = ctl.WaitExit(std::chrono::seconds(90));
-  result.output = ctl.output();
-  return result;
-}
-
-std::string FieldOf(const std::string& line, const std::string& key) {
-  const size_t at = line.find(" " + key + "=");
-  if (at == std::string::npos) return {};
-  const size_t begin = at + key.size() + 2;
-  return line.substr(begin, line.find_first_of(" \n", begin) - begin);
+// The settings line that puts received files into `dir/name/received`.
+std::string Received(const TempDir& dir, const std::string& name) {
+  const std::string folder = dir / (name + "/received");
+  std::filesystem::create_directories(folder);
+  return "[Files]\nFileTransferPath=" + folder + "\n";
 }
 
 std::string Sha256Of(const std::string& path) {
@@ -75,15 +53,35 @@ void WriteRandomFile(const std::string& path, size_t bytes) {
   }
 }
 
+// The mean square of the 16-bit samples of a WAV file's data, after its
+// 44-byte header (the files the WAV backend writes).
+double MeanSquareOfWav(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (bytes.size() <= 44) return 0.0;
+  double sum = 0.0;
+  size_t count = 0;
+  for (size_t i = 44; i + 1 < bytes.size(); i += 2, ++count) {
+    const auto sample = static_cast<int16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
+    sum += static_cast<double>(sample) * sample;
+  }
+  return count ? sum / static_cast<double>(count) : 0.0;
+}
+
 class OrvdConversation : public ::testing::Test {
  protected:
-  // Both nodes run once SetUp has passed.
+  // Both nodes run once SetUp has passed. Alice speaks from a speech file;
+  // bob's speaker is recorded.
   void SetUp() override {
     alice_profile = dir / "alice";
     bob_profile = dir / "bob";
-    alice = std::make_unique<OrvdProcess>(NodeArgs(dir, "alice"));
+    std::vector<std::string> alice_args = NodeArgs(dir, "alice", Received(dir, "alice"));
+    alice_args.insert(alice_args.end(), {"--capture", TEST_SPEECH_WAV, "--capture-loop"});
+    alice = std::make_unique<OrvdProcess>(alice_args);
     ASSERT_FALSE(alice->WaitFor("Control socket ").empty()) << alice->output();
-    bob = std::make_unique<OrvdProcess>(NodeArgs(dir, "bob"));
+    std::vector<std::string> bob_args = NodeArgs(dir, "bob", Received(dir, "bob"));
+    bob_args.insert(bob_args.end(), {"--playback", bob_speaker});
+    bob = std::make_unique<OrvdProcess>(bob_args);
     ASSERT_FALSE(bob->WaitFor("Control socket ").empty()) << bob->output();
     const CtlResult a = Ctl(alice_profile, {"status"});
     const CtlResult b = Ctl(bob_profile, {"status"});
@@ -95,11 +93,14 @@ class OrvdConversation : public ::testing::Test {
   }
 
   void TearDown() override {
-    for (auto* node : {&alice_profile, &bob_profile}) {
-      EXPECT_EQ(Ctl(*node, {"quit"}).status, 0);
+    if (alice) {
+      EXPECT_EQ(Ctl(alice_profile, {"quit"}).status, 0);
+      EXPECT_EQ(alice->WaitExit(), 0) << alice->output();
     }
-    EXPECT_EQ(alice->WaitExit(), 0) << alice->output();
-    EXPECT_EQ(bob->WaitExit(), 0) << bob->output();
+    if (bob) {
+      EXPECT_EQ(Ctl(bob_profile, {"quit"}).status, 0);
+      EXPECT_EQ(bob->WaitExit(), 0) << bob->output();
+    }
   }
 
   // Bob writes to alice by address; the conversation opens on both sides.
@@ -113,6 +114,7 @@ class OrvdConversation : public ::testing::Test {
   }
 
   TempDir dir;
+  const std::string bob_speaker = dir / "bob_speaker.wav";
   std::string alice_profile, bob_profile, alice_port, alice_id, bob_id;
   std::unique_ptr<OrvdProcess> alice, bob;
 };
@@ -136,10 +138,44 @@ TEST_F(OrvdConversation, ChatBothWaysThenACall) {
   EXPECT_FALSE(alice->WaitFor("event call_state ", std::chrono::seconds(60)).empty());
   EXPECT_FALSE(alice->WaitFor("name=\"IN VOICE\"").empty()) << alice->output();
   EXPECT_FALSE(bob->WaitFor("name=\"IN VOICE\"").empty()) << bob->output();
+  // Alice's speech plays in bob's speaker for a few seconds.
+  std::this_thread::sleep_for(std::chrono::seconds(4));
 
   ASSERT_EQ(Ctl(alice_profile, {"hangup", bob_id}).status, 0);
   EXPECT_FALSE(bob->WaitFor("name=IDLE").empty()) << bob->output();
   EXPECT_EQ(Ctl(bob_profile, {"hangup", alice_id}).status, 1);  // nothing left to hang up
+  EXPECT_EQ(Ctl(bob_profile, {"quit"}).status, 0);
+  EXPECT_EQ(bob->WaitExit(), 0) << bob->output();
+  bob.reset();
+  // Speech, not silence: well above the faint noise of an empty line
+  // (the speech file's own mean square is in the millions).
+  EXPECT_GT(MeanSquareOfWav(bob_speaker), 10000.0);
+}
+
+TEST_F(OrvdConversation, ContactsAndDiscovery) {
+  ChatHello();  // the session stands
+  const CtlResult add = Ctl(bob_profile, {"add", alice_id});
+  ASSERT_EQ(add.status, 0) << add.output;
+  EXPECT_EQ(Ctl(bob_profile, {"authorize", alice_id}).status, 0);
+  EXPECT_EQ(Ctl(bob_profile, {"rename", alice_id, "Alice at home"}).status, 0);
+  const CtlResult contacts = Ctl(bob_profile, {"contacts"});
+  EXPECT_NE(contacts.output.find("name=\"Alice at home\""), std::string::npos) << contacts.output;
+  EXPECT_NE(contacts.output.find("user=" + alice_id), std::string::npos) << contacts.output;
+  EXPECT_EQ(Ctl(bob_profile, {"add", "0000000000000000000000000000000000000000000000000000000000000000"}).status, 1);
+
+  const CtlResult located = Ctl(bob_profile, {"locate", alice_id});
+  EXPECT_EQ(located.status, 0) << located.output;
+  const CtlResult info = Ctl(bob_profile, {"info", alice_id});
+  EXPECT_NE(info.output.find("authorized=YES"), std::string::npos) << info.output;
+  EXPECT_NE(Ctl(bob_profile, {"away"}).output.find("ORV Telephone - away"), std::string::npos);
+
+  // The contacts file is saved and signed: the next start accepts it.
+  EXPECT_EQ(Ctl(bob_profile, {"quit"}).status, 0);
+  EXPECT_EQ(bob->WaitExit(), 0) << bob->output();
+  EXPECT_EQ(bob->output().find("Wrong user list signature"), std::string::npos);
+  bob.reset();
+  EXPECT_TRUE(std::filesystem::exists(bob_profile + "/likes.xml"));
+  EXPECT_TRUE(std::filesystem::exists(bob_profile + "/likes.xml.sig"));
 }
 
 TEST_F(OrvdConversation, ATwentyMegabyteFileArrivesWhole) {

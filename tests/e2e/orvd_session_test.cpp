@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "orvd_nodes.hpp"
 #include "orvd_process.hpp"
 #include "support/temp_dir.hpp"
 
@@ -13,30 +14,19 @@ namespace {
 using test::OrvdProcess;
 using test::TempDir;
 using test::WriteWholeFile;
+using test::NodeArgs;
 
-// A profile whose node lets the system pick its port.
-std::string Profile(const TempDir& dir, const std::string& name) {
-  const std::string profile = dir / name;
-  std::filesystem::create_directories(profile);
-  WriteWholeFile(profile + "/orv.set", "[Network]\nLocalPort=0\nEnableUPnP=0\n");
-  WriteWholeFile(dir / (name + ".pw"), "password of " + name + "\n");
-  return profile;
-}
-
-std::vector<std::string> Args(const TempDir& dir, const std::string& name) {
-  return {ORVD_PATH, "--profile", Profile(dir, name), "--password-file", dir / (name + ".pw"), "--name", name};
-}
 
 std::string PortOf(const std::string& line) { return line.substr(line.rfind(' ') + 1); }
 
 TEST(Orvd, TwoNodesMakeASessionAndEndIt) {
   TempDir dir;
-  OrvdProcess alice(Args(dir, "alice"));
+  OrvdProcess alice(NodeArgs(dir, "alice"));
   const std::string listening = alice.WaitFor("Listening on UDP port ");
   ASSERT_FALSE(listening.empty()) << alice.output();
   EXPECT_NE(alice.output().find("Key file generated successfully. User info: alice."), std::string::npos);
 
-  auto bob_args = Args(dir, "bob");
+  auto bob_args = NodeArgs(dir, "bob");
   bob_args.push_back("--connect");
   bob_args.push_back("127.0.0.1:" + PortOf(listening));
   OrvdProcess bob(bob_args);
@@ -57,7 +47,7 @@ TEST(Orvd, TwoNodesMakeASessionAndEndIt) {
 TEST(Orvd, AnUnusablePasswordFileEndsTheStart) {
   TempDir dir;
   {
-    OrvdProcess first(Args(dir, "carol"));  // makes carol's key
+    OrvdProcess first(NodeArgs(dir, "carol"));  // makes carol's key
     ASSERT_FALSE(first.WaitFor("Listening on UDP port ").empty()) << first.output();
     ASSERT_EQ(first.Stop(SIGTERM), 0);
   }

@@ -1,0 +1,84 @@
+#include "crypto/montgomery_kernels.hpp"
+
+namespace orv::mont {
+namespace {
+
+__extension__ typedef unsigned __int128 u128;
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+
+// Four limbs per step: mulx leaves the flags alone, adcx carries the high
+// halves of the products into the next limb (CF) and adox adds r (OF), so
+// the two chains run side by side; lea and jrcxz keep both flags intact
+// around the loop.
+uint64_t AddMulAdx(uint64_t* r, const uint64_t* a, size_t n, uint64_t b) {
+  uint64_t carry = 0;
+  const size_t head = n & 3;
+  for (size_t i = 0; i < head; ++i) {
+    const u128 s = u128{a[i]} * b + r[i] + carry;
+    r[i] = static_cast<uint64_t>(s);
+    carry = static_cast<uint64_t>(s >> 64);
+  }
+  size_t blocks = n >> 2;
+  if (blocks == 0) return carry;
+  r += head;
+  a += head;
+  uint64_t lo, h1;
+  asm volatile(
+      "xorl %k[lo], %k[lo]\n\t"
+      "1:\n\t"
+      "mulxq 0(%[a]), %[lo], %[h1]\n\t"
+      "adcxq %[h0], %[lo]\n\t"
+      "adoxq 0(%[r]), %[lo]\n\t"
+      "movq %[lo], 0(%[r])\n\t"
+      "mulxq 8(%[a]), %[lo], %[h0]\n\t"
+      "adcxq %[h1], %[lo]\n\t"
+      "adoxq 8(%[r]), %[lo]\n\t"
+      "movq %[lo], 8(%[r])\n\t"
+      "mulxq 16(%[a]), %[lo], %[h1]\n\t"
+      "adcxq %[h0], %[lo]\n\t"
+      "adoxq 16(%[r]), %[lo]\n\t"
+      "movq %[lo], 16(%[r])\n\t"
+      "mulxq 24(%[a]), %[lo], %[h0]\n\t"
+      "adcxq %[h1], %[lo]\n\t"
+      "adoxq 24(%[r]), %[lo]\n\t"
+      "movq %[lo], 24(%[r])\n\t"
+      "leaq 32(%[a]), %[a]\n\t"
+      "leaq 32(%[r]), %[r]\n\t"
+      "leaq -1(%[n]), %[n]\n\t"
+      "jrcxz 2f\n\t"
+      "jmp 1b\n"
+      "2:\n\t"
+      "movl $0, %k[lo]\n\t"
+      "adcxq %[lo], %[h0]\n\t"
+      "adoxq %[lo], %[h0]\n\t"
+      : [h0] "+&r"(carry), [h1] "=&r"(h1), [lo] "=&r"(lo), [a] "+&r"(a), [r] "+&r"(r), [n] "+&c"(blocks)
+      : "d"(b)
+      : "cc", "memory");
+  return carry;
+}
+
+#define ORV_HAVE_ADX_KERNEL 1
+#endif
+
+}  // namespace
+
+uint64_t AddMulPortable(uint64_t* r, const uint64_t* a, size_t n, uint64_t b) {
+  uint64_t carry = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const u128 s = u128{a[i]} * b + r[i] + carry;
+    r[i] = static_cast<uint64_t>(s);
+    carry = static_cast<uint64_t>(s >> 64);
+  }
+  return carry;
+}
+
+#ifdef ORV_HAVE_ADX_KERNEL
+const AddMulFn kAddMulAdx = &AddMulAdx;
+bool CpuHasMulxAdx() { return __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("adx"); }
+#else
+const AddMulFn kAddMulAdx = nullptr;
+bool CpuHasMulxAdx() { return false; }
+#endif
+
+}  // namespace orv::mont

@@ -62,7 +62,11 @@ void MontgomeryContext::Clear() {
 }
 
 bool MontgomeryContext::UseKernel(MontgomeryKernel kernel) {
-  if (!MontgomeryKernelAvailable(kernel)) return false;
+  return MontgomeryKernelAvailable(kernel) && UseKernelUnchecked(kernel);
+}
+
+bool MontgomeryContext::UseKernelUnchecked(MontgomeryKernel kernel) {
+  if (kernel == MontgomeryKernel::kMulxAdx && mont::kAddMulAdx == nullptr) return false;
   kernel_ = kernel;
   add_mul_ = kernel == MontgomeryKernel::kMulxAdx ? mont::kAddMulAdx : &mont::AddMulPortable;
   return true;

@@ -38,6 +38,10 @@ class MontgomeryContext {
   // Chooses the kernel; false (and no change) when it is not available.
   bool UseKernel(MontgomeryKernel kernel);
   MontgomeryKernel Kernel() const { return kernel_; }
+  // Chooses the kernel without asking CPUID, for a caller that knows the
+  // host better (valgrind hides ADX from the programs it runs, yet runs
+  // the instructions). False only when this build has no such kernel.
+  bool UseKernelUnchecked(MontgomeryKernel kernel);
 
   size_t Words() const { return n_; }
   size_t Limbs() const { return limbs_; }

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build make g++ clang pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libgmp-dev libssl-dev
+  libgmp-dev libssl-dev valgrind
   qt6-base-dev libspeex-dev libspeexdsp-dev libpugixml-dev libminiupnpc-dev portaudio19-dev
   libclang-rt-14-dev
 )

@@ -60,6 +60,9 @@ void FixedBaseTable::Power(MontgomeryContext& mont, uint32_t* result, const uint
   }
   mont.FromMontgomery(acc, acc);
   mont.Store(result, acc);
+  accumulator_.Wipe();
+  entry_.Wipe();
+  mont.WipeScratch();
 }
 
 }  // namespace orv

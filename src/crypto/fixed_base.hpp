@@ -33,7 +33,8 @@ class FixedBaseTable {
   void Build(MontgomeryContext& mont, const uint32_t* base, const uint32_t* modulus);
 
   // result = base^exponent mod m (exponent of n words), with the context
-  // the table was built with (still set up for m).
+  // the table was built with (still set up for m). Its working values are
+  // wiped afterwards.
   void Power(MontgomeryContext& mont, uint32_t* result, const uint32_t* exponent);
 
  private:

@@ -89,6 +89,9 @@ void ModExp(ModExpContext& c, uint32_t* result, const uint32_t* base, const uint
   }
   mont.FromMontgomery(acc, acc);
   mont.Store(result, acc);
+  // The powers of the base and the running value go with the call.
+  for (SecureLimbs* s : {&c.table_, &c.accumulator_, &c.entry_, &c.operand_}) s->Wipe();
+  mont.WipeScratch();
 }
 
 void ModExpProduct(ModExpContext& c, uint32_t* result, const uint32_t* base1, const uint32_t* exponent1,

@@ -67,8 +67,8 @@ void MontgomeryMultiply(ModExpContext& c, uint32_t* result, const uint32_t* a, c
 
 // result = base^exponent mod m for odd m, base < m (or any base below 2^32n
 // when m has its top bit set) and an exponent of n words; the whole width
-// of the exponent is worked through whatever its value. result may alias
-// any input.
+// of the exponent is worked through whatever its value; its working values
+// are wiped before it returns. result may alias any input.
 void ModExp(ModExpContext& c, uint32_t* result, const uint32_t* base, const uint32_t* exponent,
             const uint32_t* modulus);
 

@@ -61,6 +61,10 @@ void MontgomeryContext::Clear() {
   cached_ = false;
 }
 
+void MontgomeryContext::WipeScratch() {
+  for (SecureLimbs* s : {&t_, &difference_, &scratch_, &x_, &y_}) s->Wipe();
+}
+
 bool MontgomeryContext::UseKernel(MontgomeryKernel kernel) {
   return MontgomeryKernelAvailable(kernel) && UseKernelUnchecked(kernel);
 }

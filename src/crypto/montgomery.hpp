@@ -34,6 +34,9 @@ class MontgomeryContext {
 
   // Overwrites every buffer with wipe generator output and forgets the modulus.
   void Clear();
+  // Overwrites the working buffers (products, operands), keeping the
+  // modulus set-up: nothing of the last operands stays behind.
+  void WipeScratch();
 
   // Chooses the kernel; false (and no change) when it is not available.
   bool UseKernel(MontgomeryKernel kernel);

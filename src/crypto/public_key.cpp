@@ -135,6 +135,8 @@ void Sign(SignatureContext& ctx, Signature& sig, uint32_t* digest, const Certifi
   SubtractModQ(ctx, sig.s, ctx.k.data(), t);
   Copy(sig.user_id, signer.user_id, kUserIdWords);
   WipeWords(t, kN);
+  mod_p.WipeScratch();
+  ctx.mod_q.WipeScratch();  // held x and e'x
   WipeScratch(ctx);
   WipeAdvance();
 }

@@ -34,10 +34,15 @@ class SecureLimbs {
   // Overwrites every limb with wipe generator output.
   void Wipe() {
     if (!limbs_) return;
+    uint64_t x = WipeState();
     for (size_t i = 0; i < size_; ++i) {
-      const uint64_t low = WipeStep();
-      limbs_[i] = low | uint64_t{WipeStep()} << 32;
+      x = WipeNext(x);
+      const uint64_t low = WipeOutput(x);
+      x = WipeNext(x);
+      limbs_[i] = low | uint64_t{WipeOutput(x)} << 32;
     }
+    SetWipeState(x);
+    asm volatile("" : : "r"(limbs_.get()) : "memory");  // the stores stay
   }
 
   uint64_t* data() { return limbs_.get(); }

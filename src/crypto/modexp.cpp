@@ -94,6 +94,38 @@ void ModExp(ModExpContext& c, uint32_t* result, const uint32_t* base, const uint
   mont.WipeScratch();
 }
 
+namespace {
+
+bool Bit(const uint32_t* e, size_t i) { return (e[i / 32] >> (i % 32)) & 1; }
+
+// A window of a sliding-window walk: set bits pos..top of the exponent as
+// the odd value `value`, multiplied in at bit pos.
+struct SlidingWindow {
+  bool active = false;
+  size_t pos = 0;
+  uint32_t value = 0;
+};
+
+// The window that starts at the set bit `top`: at most w bits, ending on a
+// set bit.
+SlidingWindow OpenWindow(const uint32_t* e, size_t n, size_t top, unsigned w) {
+  size_t low = top + 1 >= w ? top + 1 - w : 0;
+  while (!Bit(e, low)) ++low;
+  return {true, low, Window(e, n, low, static_cast<unsigned>(top - low + 1))};
+}
+
+}  // namespace
+
+// Odd powers base^1, base^3, ... base^31 into table entries 0..15.
+void ModExpContext::FillOddPowers(uint64_t* table, const uint64_t* base) {
+  uint64_t* square = entry_.data();
+  mont_.ToMontgomery(Entry(table, 0), base);
+  mont_.Sqr(square, Entry(table, 0));
+  for (size_t i = 1; i < kTableEntries / 2; ++i) mont_.Mul(Entry(table, i), Entry(table, i - 1), square);
+}
+
+// Left-to-right sliding windows over both exponents at once, sharing the
+// squarings.
 void ModExpProduct(ModExpContext& c, uint32_t* result, const uint32_t* base1, const uint32_t* exponent1,
                    const uint32_t* base2, const uint32_t* exponent2, const uint32_t* modulus) {
   MontgomeryContext& mont = c.mont_;
@@ -101,24 +133,27 @@ void ModExpProduct(ModExpContext& c, uint32_t* result, const uint32_t* base1, co
   constexpr unsigned w = ModExpContext::kWindowBits;
   mont.Setup(modulus);
   mont.Load(c.operand_.data(), base1);
-  c.FillTable(c.table_.data(), c.operand_.data());
+  c.FillOddPowers(c.table_.data(), c.operand_.data());
   mont.Load(c.operand_.data(), base2);
-  c.FillTable(c.table2_.data(), c.operand_.data());
+  c.FillOddPowers(c.table2_.data(), c.operand_.data());
   uint64_t* acc = c.accumulator_.data();
   std::memcpy(acc, mont.One(), L * sizeof *acc);
   bool started = false;  // squarings of 1 are skipped
-  size_t position = 32 * n;
-  unsigned width = position % w != 0 ? position % w : w;
-  while (position > 0) {
-    position -= width;
-    if (started)
-      for (unsigned i = 0; i < width; ++i) mont.Sqr(acc, acc);
-    const uint32_t d1 = Window(exponent1, n, position, width);
-    const uint32_t d2 = Window(exponent2, n, position, width);
-    if (d1 != 0) mont.Mul(acc, acc, c.Entry(c.table_.data(), d1));
-    if (d2 != 0) mont.Mul(acc, acc, c.Entry(c.table2_.data(), d2));
-    started = started || d1 != 0 || d2 != 0;
-    width = w;
+  SlidingWindow w1, w2;
+  for (size_t i = 32 * n; i-- > 0;) {
+    if (started) mont.Sqr(acc, acc);
+    if (!w1.active && Bit(exponent1, i)) w1 = OpenWindow(exponent1, n, i, w);
+    if (!w2.active && Bit(exponent2, i)) w2 = OpenWindow(exponent2, n, i, w);
+    if (w1.active && w1.pos == i) {
+      mont.Mul(acc, acc, c.Entry(c.table_.data(), w1.value / 2));
+      w1.active = false;
+      started = true;
+    }
+    if (w2.active && w2.pos == i) {
+      mont.Mul(acc, acc, c.Entry(c.table2_.data(), w2.value / 2));
+      w2.active = false;
+      started = true;
+    }
   }
   mont.FromMontgomery(acc, acc);
   mont.Store(result, acc);

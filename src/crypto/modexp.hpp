@@ -48,6 +48,8 @@ class ModExpContext {
 
   // table[i] = base^i in Montgomery form, i < 32; base as limbs.
   void FillTable(uint64_t* table, const uint64_t* base);
+  // table[i] = base^(2i + 1) in Montgomery form, i < 16.
+  void FillOddPowers(uint64_t* table, const uint64_t* base);
   uint64_t* Entry(uint64_t* table, size_t i) { return table + i * mont_.Limbs(); }
 
   MontgomeryContext mont_;
@@ -73,7 +75,7 @@ void ModExp(ModExpContext& c, uint32_t* result, const uint32_t* base, const uint
             const uint32_t* modulus);
 
 // result = base1^exponent1 * base2^exponent2 mod m in one pass of squarings
-// (bases below m). Its running time follows the exponents: public values
+// with a sliding window over each exponent (bases below m). Its running time follows the exponents: public values
 // only. result may alias any input.
 void ModExpProduct(ModExpContext& c, uint32_t* result, const uint32_t* base1, const uint32_t* exponent1,
                    const uint32_t* base2, const uint32_t* exponent2, const uint32_t* modulus);

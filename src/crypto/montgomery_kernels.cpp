@@ -1,5 +1,9 @@
 #include "crypto/montgomery_kernels.hpp"
 
+#if defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
 namespace orv::mont {
 namespace {
 
@@ -99,7 +103,12 @@ uint64_t AddMulPortable(uint64_t* r, const uint64_t* a, size_t n, uint64_t b) {
 
 #ifdef ORV_HAVE_ADX_KERNEL
 const AddMulFn kAddMulAdx = &AddMulAdx;
-bool CpuHasMulxAdx() { return __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("adx"); }
+// CPUID leaf 7: EBX bit 8 is BMI2 (mulx), bit 19 is ADX (adcx, adox).
+bool CpuHasMulxAdx() {
+  unsigned a = 0, b = 0, c = 0, d = 0;
+  if (!__get_cpuid_count(7, 0, &a, &b, &c, &d)) return false;
+  return (b >> 8 & 1) && (b >> 19 & 1);
+}
 #else
 const AddMulFn kAddMulAdx = nullptr;
 bool CpuHasMulxAdx() { return false; }

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build make g++ clang pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libgmp-dev libssl-dev
+  libgmp-dev libssl-dev valgrind
   pulseaudio pulseaudio-utils libasound2-plugins espeak-ng sox  # sound server of the PortAudio test; test speech
   qt6-base-dev libspeex-dev libspeexdsp-dev libpugixml-dev libminiupnpc-dev portaudio19-dev
   miniupnpd nftables iproute2   # the home router of the port mapping tests (network namespaces)

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "crypto/byte_order.hpp"
+#include "crypto/jacobi.hpp"
 #include "crypto/prime_table.hpp"
 #include "crypto/random_pool.hpp"
 #include "crypto/wipe.hpp"
@@ -30,20 +31,17 @@ bool IsOne(const uint32_t* v) {
 }
 
 // g is a primitive root of the safe prime p = 2q + 1 when neither g^2 nor
-// g^q is 1.
+// g^q is 1. g^2 = 1 only for g = 1 or p - 1; g^q = 1 exactly when g is a
+// square modulo the prime p, which the Jacobi symbol tells without an
+// exponentiation.
 bool GeneratorTest(HandshakeInitiator& init) {
-  uint32_t exponent[kN] = {2};
-  uint32_t result[kN];
-  ModExp(init.generator_test, result, init.g.data(), exponent, init.p.data());
-  bool ok = !IsOne(result);
-  if (ok) {
-    Copy(exponent, init.p.data());
-    BigShiftRight1(exponent, kN);
-    ModExp(init.generator_test, result, init.g.data(), exponent, init.p.data());
-    ok = !IsOne(result);
-  }
-  WipeWords(result, kN);
-  return ok;
+  const uint32_t* g = init.g.data();
+  const uint32_t* p = init.p.data();
+  uint32_t* minus_one = init.generator_test.data();
+  Copy(minus_one, p);
+  minus_one[0] -= 1;  // p is odd
+  if (IsOne(g) || BigCompare(g, minus_one, kN) == 0) return false;
+  return JacobiSymbol(g, p, kN, init.generator_test.data()) == -1;
 }
 
 // D = width-128 hash over g, p, A, B; top word reduced below 2^30.

@@ -56,7 +56,7 @@ struct HandshakeCommon {
 };
 
 struct HandshakeInitiator : HandshakeCommon {
-  ModExpContext generator_test{kNumWords};
+  SecureWords generator_test{2 * kNumWords};  // scratch of the generator test
 };
 
 struct HandshakeResponder : HandshakeCommon {};

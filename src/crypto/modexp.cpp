@@ -1,146 +1,162 @@
-// Montgomery multiplication and exponentiation. With R = 2^32n and
-// m' = -m^-1 mod R, the Montgomery form of x is xR mod m, and
-// MontgomeryMultiply(xR, yR) = xyR mod m: exponentiation works in that form
-// and leaves it with one last multiplication by 1.
+// Exponentiation in Montgomery form: the base is taken into the form with a
+// product by R^2 mod m, the powers are multiplied in the form and the
+// result leaves it with a reduction.
 #include "crypto/modexp.hpp"
 
 #include <bit>
 #include <cassert>
 #include <cstring>
 
-#include "crypto/bignum_limbs.hpp"
-#include "crypto/bignum_ops.hpp"
-#include "crypto/wipe.hpp"
-#include "crypto/word_layout.hpp"
-
 namespace orv {
-namespace {
 
-bool TestBit(const uint32_t* a, size_t bit) { return (a[bit / 32] >> (bit % 32)) & 1; }
+namespace modexp_detail {
 
-}  // namespace
-
-ModExpContext::Layout ModExpContext::MakeLayout(size_t n) {
-  Layout l{};
-  WordLayout layout;
-  l.modulus = layout.Take(n);
-  l.m_prime = layout.Take(n);
-  l.accumulator = layout.Take(n);
-  l.square = layout.Take(n);
-  l.one = layout.Take(n);
-  l.difference = layout.Take(n);
-  l.t = layout.Take(2 * n);
-  l.u = layout.Take(2 * n);
-  l.v = layout.Take(2 * n);
-  l.dividend = layout.Take(2 * n);
-  l.divisor = layout.Take(2 * n);
-  l.quotient = layout.Take(2 * n);
-  l.remainder = layout.Take(2 * n);
-  l.inverse_a = layout.Take(n + 1);
-  l.inverse_n = layout.Take(n + 1);
-  l.inverse_out = layout.Take(n + 1);
-  l.total = layout.total();
-  return l;
+void Gather(uint64_t* dst, const uint64_t* table, size_t entries, size_t limbs, uint32_t index) {
+  std::memset(dst, 0, limbs * sizeof *dst);
+  for (size_t e = 0; e < entries; ++e) {
+    const uint64_t x = e ^ index;
+    uint64_t mask = ((x | (0 - x)) >> 63) - 1;  // all ones for the wanted entry
+    asm("" : "+r"(mask));                       // keep it a mask, not a branch
+    const uint64_t* entry = table + e * limbs;
+    for (size_t i = 0; i < limbs; ++i) dst[i] |= entry[i] & mask;
+  }
 }
 
+}  // namespace modexp_detail
+
+using modexp_detail::Gather;
+using modexp_detail::Window;
+
 ModExpContext::ModExpContext(size_t n)
-    : n_(n),
-      layout_(MakeLayout(n)),
-      words_(layout_.total),
-      chain_(n),
-      barrett_(n),
-      inverse_(n + 1) {
-  // The Karatsuba chain works on power-of-two widths only.
+    : mont_(n),
+      table_(kTableEntries * mont_.Limbs()),
+      table2_(kTableEntries * mont_.Limbs()),
+      accumulator_(mont_.Limbs()),
+      entry_(mont_.Limbs()),
+      operand_(mont_.Limbs()) {
   assert(std::has_single_bit(n));
 }
 
 void ModExpContext::Clear() {
-  words_.Wipe();
-  cached_ = false;
-  chain_.Clear();
-  barrett_.Clear();
-  inverse_.Clear();
+  mont_.Clear();
+  for (SecureLimbs* s : {&table_, &table2_, &accumulator_, &entry_, &operand_}) s->Wipe();
 }
 
-void MontgomerySetup(ModExpContext& c, const uint32_t* modulus) {
-  uint32_t* cached = c.At(c.layout_.modulus);
-  if (c.cached_ && BigCompare(cached, modulus, c.n_) == 0) return;
-  std::memcpy(cached, modulus, c.n_ * sizeof *cached);
-  c.cached_ = true;
-  BarrettSetup(c.barrett_, cached);
-  c.ComputeMPrime();
+void ModExpContext::FillTable(uint64_t* table, const uint64_t* base) {
+  const size_t L = mont_.Limbs();
+  std::memcpy(Entry(table, 0), mont_.One(), L * sizeof *table);
+  mont_.ToMontgomery(Entry(table, 1), base);
+  for (size_t i = 2; i < kTableEntries; ++i) {
+    if (i % 2 == 0) {
+      mont_.Sqr(Entry(table, i), Entry(table, i / 2));
+    } else {
+      mont_.Mul(Entry(table, i), Entry(table, i - 1), Entry(table, 1));
+    }
+  }
 }
 
-// m' = (0 - m^-1) mod R, with m and R as values of n + 1 words.
-void ModExpContext::ComputeMPrime() {
-  const size_t n = n_;
-  uint32_t* a = At(layout_.inverse_a);
-  uint32_t* r = At(layout_.inverse_n);
-  std::memcpy(a, At(layout_.modulus), n * sizeof *a);
-  a[n] = 0;
-  std::memset(r, 0, n * sizeof *r);
-  r[n] = 1;
-  ModInverse(inverse_, At(layout_.inverse_out), a, r);
-  std::memcpy(At(layout_.m_prime), At(layout_.inverse_out), n * sizeof *a);
-  BigNegate(At(layout_.m_prime), n);
-}
+void MontgomerySetup(ModExpContext& c, const uint32_t* modulus) { c.mont_.Setup(modulus); }
 
 void MontgomeryMultiply(ModExpContext& c, uint32_t* result, const uint32_t* a, const uint32_t* b) {
-  const size_t n = c.n_;
-  const auto& l = c.layout_;
-  uint32_t* t = c.At(l.t);
-  uint32_t* u = c.At(l.u);
-  uint32_t* v = c.At(l.v);
-  const uint32_t* m = c.At(l.modulus);
-  uint32_t* difference = c.At(l.difference);
-
-  KaratsubaMultiply(c.chain_, t, a, b);
-  KaratsubaMultiply(c.chain_, u, t, c.At(l.m_prime));  // only its low n words are used
-  KaratsubaMultiply(c.chain_, v, u, m);
-  uint32_t carry = limbs::AddWords(t, t, v, 2 * n);  // the low half is now 0
-  uint32_t borrow = limbs::SubWords(difference, t + n, m, n);
-  const uint32_t* chosen = (carry == 0 && borrow == 1) ? t + n : difference;
-  std::memcpy(result, chosen, n * sizeof *result);
-}
-
-// The accumulator starts as R mod m (R = 2^32n divided by m over 2n words),
-// the Montgomery form of 1.
-void ModExpContext::StartAccumulator() {
-  const size_t n = n_;
-  uint32_t* dividend = At(layout_.dividend);
-  uint32_t* divisor = At(layout_.divisor);
-  std::memset(dividend, 0, 2 * n * sizeof *dividend);
-  dividend[n] = 1;
-  std::memset(divisor, 0, 2 * n * sizeof *divisor);
-  std::memcpy(divisor, At(layout_.modulus), n * sizeof *divisor);
-  BigDivide(At(layout_.quotient), At(layout_.remainder), dividend, divisor, 2 * n);
-  std::memcpy(At(layout_.accumulator), At(layout_.remainder), n * sizeof *dividend);
-}
-
-// The squaring value starts as the Montgomery form of the base:
-// (R mod m) * base, reduced by Barrett.
-void ModExpContext::StartSquare(const uint32_t* base) {
-  KaratsubaMultiply(chain_, At(layout_.t), At(layout_.accumulator), base);
-  BarrettReduce(barrett_, At(layout_.square), At(layout_.t));
+  MontgomeryContext& mont = c.mont_;
+  mont.Load(c.accumulator_.data(), a);
+  mont.Load(c.operand_.data(), b);
+  mont.Mul(c.accumulator_.data(), c.accumulator_.data(), c.operand_.data());
+  mont.Store(result, c.accumulator_.data());
 }
 
 void ModExp(ModExpContext& c, uint32_t* result, const uint32_t* base, const uint32_t* exponent,
             const uint32_t* modulus) {
-  const size_t n = c.n_;
-  MontgomerySetup(c, modulus);
-  c.StartAccumulator();
-  c.StartSquare(base);
-  uint32_t* accumulator = c.At(c.layout_.accumulator);
-  uint32_t* square = c.At(c.layout_.square);
-  // Every exponent bit costs a squaring, whatever the exponent's length.
-  for (size_t bit = 0; bit < 32 * n; ++bit) {
-    if (TestBit(exponent, bit)) MontgomeryMultiply(c, accumulator, accumulator, square);
-    MontgomeryMultiply(c, square, square, square);
+  MontgomeryContext& mont = c.mont_;
+  const size_t n = mont.Words(), L = mont.Limbs();
+  constexpr unsigned w = ModExpContext::kWindowBits;
+  mont.Setup(modulus);
+  mont.Load(c.operand_.data(), base);
+  uint64_t* table = c.table_.data();
+  c.FillTable(table, c.operand_.data());
+  uint64_t* acc = c.accumulator_.data();
+  uint64_t* entry = c.entry_.data();
+  // The top window takes what is left over from whole windows below it.
+  size_t position = 32 * n;
+  const unsigned first = position % w != 0 ? position % w : w;
+  position -= first;
+  Gather(acc, table, ModExpContext::kTableEntries, L, Window(exponent, n, position, first));
+  while (position > 0) {
+    position -= w;
+    for (unsigned i = 0; i < w; ++i) mont.Sqr(acc, acc);
+    Gather(entry, table, ModExpContext::kTableEntries, L, Window(exponent, n, position, w));
+    mont.Mul(acc, acc, entry);
   }
-  uint32_t* one = c.At(c.layout_.one);
-  std::memset(one, 0, n * sizeof *one);
-  one[0] = 1;
-  MontgomeryMultiply(c, result, accumulator, one);
+  mont.FromMontgomery(acc, acc);
+  mont.Store(result, acc);
+  // The powers of the base and the running value go with the call.
+  for (SecureLimbs* s : {&c.table_, &c.accumulator_, &c.entry_, &c.operand_}) s->Wipe();
+  mont.WipeScratch();
+}
+
+namespace {
+
+bool Bit(const uint32_t* e, size_t i) { return (e[i / 32] >> (i % 32)) & 1; }
+
+// A window of a sliding-window walk: set bits pos..top of the exponent as
+// the odd value `value`, multiplied in at bit pos.
+struct SlidingWindow {
+  bool active = false;
+  size_t pos = 0;
+  uint32_t value = 0;
+};
+
+// The window that starts at the set bit `top`: at most w bits, ending on a
+// set bit.
+SlidingWindow OpenWindow(const uint32_t* e, size_t n, size_t top, unsigned w) {
+  size_t low = top + 1 >= w ? top + 1 - w : 0;
+  while (!Bit(e, low)) ++low;
+  return {true, low, Window(e, n, low, static_cast<unsigned>(top - low + 1))};
+}
+
+}  // namespace
+
+// Odd powers base^1, base^3, ... base^31 into table entries 0..15.
+void ModExpContext::FillOddPowers(uint64_t* table, const uint64_t* base) {
+  uint64_t* square = entry_.data();
+  mont_.ToMontgomery(Entry(table, 0), base);
+  mont_.Sqr(square, Entry(table, 0));
+  for (size_t i = 1; i < kTableEntries / 2; ++i) mont_.Mul(Entry(table, i), Entry(table, i - 1), square);
+}
+
+// Left-to-right sliding windows over both exponents at once, sharing the
+// squarings.
+void ModExpProduct(ModExpContext& c, uint32_t* result, const uint32_t* base1, const uint32_t* exponent1,
+                   const uint32_t* base2, const uint32_t* exponent2, const uint32_t* modulus) {
+  MontgomeryContext& mont = c.mont_;
+  const size_t n = mont.Words(), L = mont.Limbs();
+  constexpr unsigned w = ModExpContext::kWindowBits;
+  mont.Setup(modulus);
+  mont.Load(c.operand_.data(), base1);
+  c.FillOddPowers(c.table_.data(), c.operand_.data());
+  mont.Load(c.operand_.data(), base2);
+  c.FillOddPowers(c.table2_.data(), c.operand_.data());
+  uint64_t* acc = c.accumulator_.data();
+  std::memcpy(acc, mont.One(), L * sizeof *acc);
+  bool started = false;  // squarings of 1 are skipped
+  SlidingWindow w1, w2;
+  for (size_t i = 32 * n; i-- > 0;) {
+    if (started) mont.Sqr(acc, acc);
+    if (!w1.active && Bit(exponent1, i)) w1 = OpenWindow(exponent1, n, i, w);
+    if (!w2.active && Bit(exponent2, i)) w2 = OpenWindow(exponent2, n, i, w);
+    if (w1.active && w1.pos == i) {
+      mont.Mul(acc, acc, c.Entry(c.table_.data(), w1.value / 2));
+      w1.active = false;
+      started = true;
+    }
+    if (w2.active && w2.pos == i) {
+      mont.Mul(acc, acc, c.Entry(c.table2_.data(), w2.value / 2));
+      w2.active = false;
+      started = true;
+    }
+  }
+  mont.FromMontgomery(acc, acc);
+  mont.Store(result, acc);
 }
 
 }  // namespace orv

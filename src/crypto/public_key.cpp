@@ -22,31 +22,27 @@ void Mod(SignatureContext& ctx, uint32_t* remainder, const uint32_t* value, cons
   BigDivide(ctx.quotient.data(), remainder, ctx.dividend.data(), ctx.divisor.data(), n);
 }
 
-// The 256-word product a * b (128 words each) into ctx.product.
-void Multiply(SignatureContext& ctx, const uint32_t* a, const uint32_t* b) {
-  BigMultiply(ctx.product.data(), a, b, kN);
+// v = v - q when v >= q, for v of n words, without a branch on v.
+void SubtractIfNotBelow(uint32_t* v, uint32_t* scratch, const uint32_t* q, size_t n) {
+  const uint32_t borrow = BigSub(scratch, v, q, n);
+  const uint32_t keep = 0u - borrow;  // all ones: v < q, keep it
+  for (size_t i = 0; i < n; ++i) v[i] = (v[i] & keep) | (scratch[i] & ~keep);
 }
 
-// result = (a * b) mod m with Barrett reduction, set up once per modulus.
-void MulMod(SignatureContext& ctx, uint32_t* result, const uint32_t* a, const uint32_t* b, const uint32_t* m) {
-  if (!ctx.barrett_ready || BigCompare(ctx.barrett_modulus.data(), m, kN) != 0) {
-    Copy(ctx.barrett_modulus.data(), m, kN);
-    BarrettSetup(ctx.barrett, m);
-    ctx.barrett_ready = true;
-  }
-  Multiply(ctx, a, b);
-  BarrettReduce(ctx.barrett, result, ctx.product.data());
+// r = v mod q for v < 2q + 1 = p, without a branch on v.
+void ReduceBelowQ(SignatureContext& ctx, uint32_t* r, const uint32_t* v) {
+  Copy(r, v, kN);
+  SubtractIfNotBelow(r, ctx.dividend.data(), ctx.q.data(), kN);
+  SubtractIfNotBelow(r, ctx.dividend.data(), ctx.q.data(), kN);
 }
 
-// result = (a * b) mod q, through a 256-word division.
-void MulModQ(SignatureContext& ctx, uint32_t* result, const uint32_t* a, const uint32_t* b, const uint32_t* q) {
-  Multiply(ctx, a, b);
-  uint32_t* wide_q = ctx.t.data();  // 256 words
-  Copy(wide_q, q, kN);
-  std::memset(wide_q + kN, 0, kN * sizeof(uint32_t));
-  Copy(ctx.dividend.data(), ctx.product.data(), 2 * kN);
-  BigDivide(ctx.quotient.data(), ctx.product.data(), ctx.dividend.data(), wide_q, 2 * kN);
-  Copy(result, ctx.product.data(), kN);
+// s = (k - t) mod q for k, t < q, without a branch on either.
+void SubtractModQ(SignatureContext& ctx, uint32_t* s, const uint32_t* k, const uint32_t* t) {
+  const uint32_t borrow = BigSub(s, k, t, kN);
+  uint32_t* masked_q = ctx.dividend.data();
+  const uint32_t mask = 0u - borrow;
+  for (size_t i = 0; i < kN; ++i) masked_q[i] = ctx.q[i] & mask;
+  BigAdd(s, s, masked_q, kN);
 }
 
 void HalfOf(uint32_t* q, const uint32_t* p) {
@@ -69,10 +65,10 @@ void WipeScratch(SignatureContext& ctx) {
 
 SignatureContext::SignatureContext()
     : mod_exp(kN),
+      mod_q(kN),
       inverse(kN),
-      barrett(kN),
-      barrett_modulus(kN),
       g_inverse(kN),
+      g_inverse_table(kN),
       q(kN),
       k(kN),
       t(2 * kN),
@@ -85,11 +81,10 @@ SignatureContext::~SignatureContext() { ClearSignatureContext(*this); }
 
 void ClearSignatureContext(SignatureContext& ctx) {
   ctx.mod_exp.Clear();
+  ctx.mod_q.Clear();
   ctx.inverse.Clear();
-  ctx.barrett.Clear();
-  ctx.barrett_modulus.Wipe();
-  ctx.barrett_ready = false;
   ctx.g_inverse.Wipe();
+  ctx.g_inverse_table.Clear();
   WipeWords(ctx.cached_id, kUserIdWords);
   ctx.inverse_cached = false;
   WipeScratch(ctx);
@@ -115,40 +110,44 @@ void GenerateUserKey(SignatureContext& ctx, Certificate& cert, uint32_t* x, cons
   SetCertificateInfo(cert, info, info_length);
 }
 
+// The signing steps that touch k, r, t and x run in constant time: the
+// comb power, Montgomery products, and masked reductions modulo q.
 void Sign(SignatureContext& ctx, Signature& sig, uint32_t* digest, const Certificate& signer, const uint32_t* x) {
+  MontgomeryContext& mod_p = ctx.mod_exp.Montgomery();
   if (!ctx.inverse_cached || std::memcmp(ctx.cached_id, signer.user_id, sizeof ctx.cached_id) != 0) {
     Copy(ctx.cached_id, signer.user_id, kUserIdWords);
     ModInverse(ctx.inverse, ctx.g_inverse.data(), signer.g, signer.p);
+    ctx.g_inverse_table.Build(mod_p, ctx.g_inverse.data(), signer.p);
     ctx.inverse_cached = true;
   }
   HalfOf(ctx.q.data(), signer.p);
   RandomWords(ctx.k.data(), kN);
   ctx.k[kN - 1] %= kTopWordLimit;
   uint32_t* r = ctx.t.data() + kN;  // upper half of the 256-word scratch
-  ModExp(ctx.mod_exp, r, ctx.g_inverse.data(), ctx.k.data(), signer.p);
+  mod_p.Setup(signer.p);
+  ctx.g_inverse_table.Power(mod_p, r, ctx.k.data());
   digest[kN - 1] %= kTopWordLimit;
-  MulMod(ctx, sig.e, r, digest, signer.p);
+  mod_p.ModMultiply(sig.e, r, digest, signer.p);
   uint32_t* e_mod_q = sig.s;  // s is built in place
-  Mod(ctx, e_mod_q, sig.e, ctx.q.data(), kN);
+  ReduceBelowQ(ctx, e_mod_q, sig.e);
   uint32_t t[kN];
-  MulModQ(ctx, t, e_mod_q, x, ctx.q.data());
-  if (BigCompare(t, ctx.k.data(), kN) > 0) BigAdd(ctx.k.data(), ctx.k.data(), ctx.q.data(), kN);
-  BigSub(sig.s, ctx.k.data(), t, kN);
-  Mod(ctx, sig.s, sig.s, ctx.q.data(), kN);
+  ctx.mod_q.ModMultiply(t, e_mod_q, x, ctx.q.data());
+  SubtractModQ(ctx, sig.s, ctx.k.data(), t);
   Copy(sig.user_id, signer.user_id, kUserIdWords);
   WipeWords(t, kN);
+  mod_p.WipeScratch();
+  ctx.mod_q.WipeScratch();  // held x and e'x
   WipeScratch(ctx);
   WipeAdvance();
 }
 
+// g^s y^e' in one pass of squarings; every input is public.
 void Verify(SignatureContext& ctx, uint32_t* output, const Signature& sig, const Certificate& signer) {
   HalfOf(ctx.q.data(), signer.p);
-  uint32_t e_mod_q[kN], a[kN], b[kN];
+  uint32_t e_mod_q[kN], w[kN];
   Mod(ctx, e_mod_q, sig.e, ctx.q.data(), kN);
-  ModExp(ctx.mod_exp, a, signer.g, sig.s, signer.p);
-  ModExp(ctx.mod_exp, b, signer.y, e_mod_q, signer.p);
-  MulMod(ctx, a, a, b, signer.p);
-  MulMod(ctx, output, a, sig.e, signer.p);
+  ModExpProduct(ctx.mod_exp, w, signer.g, sig.s, signer.y, e_mod_q, signer.p);
+  ctx.mod_exp.Montgomery().ModMultiply(output, w, sig.e, signer.p);
   WipeScratch(ctx);
 }
 

@@ -8,26 +8,28 @@
 
 #include "crypto/bignum.hpp"
 #include "crypto/certificate.hpp"
+#include "crypto/fixed_base.hpp"
 #include "crypto/key_protection.hpp"
+#include "crypto/montgomery.hpp"
 #include "crypto/secure_words.hpp"
 
 namespace orv {
 
 // Owned by one signer or verifier (not shared between threads). Caches
-// g^-1 mod p for the last signing certificate and the exponentiation and
-// reduction set-up for the last modulus.
+// g^-1 mod p for the last signing certificate, with the comb table of its
+// powers that signing exponentiates by, and the Montgomery set-up for the
+// last moduli.
 struct SignatureContext {
   SignatureContext();
   ~SignatureContext();
   SignatureContext(const SignatureContext&) = delete;
   SignatureContext& operator=(const SignatureContext&) = delete;
 
-  ModExpContext mod_exp;
+  ModExpContext mod_exp;           // modulo p
+  MontgomeryContext mod_q;         // modulo q = (p - 1) / 2
   InverseContext inverse;
-  BarrettContext barrett;
-  SecureWords barrett_modulus;     // modulus the Barrett set-up belongs to
-  bool barrett_ready = false;
   SecureWords g_inverse;           // g^-1 mod p of the cached signer
+  FixedBaseTable g_inverse_table;  // powers of g^-1 for signing
   uint32_t cached_id[kUserIdWords] = {};
   bool inverse_cached = false;
   SecureWords q, k, t, product, quotient, dividend, divisor;  // scratch

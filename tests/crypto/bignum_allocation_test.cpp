@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "crypto/bignum.hpp"
+#include "crypto/fixed_base.hpp"
 
 namespace {
 std::atomic<long> g_allocations{0};
@@ -37,6 +38,7 @@ TEST(BigNumAllocation, ComputationsAllocateNothing) {
   ModExpContext c(n);
   KaratsubaChain chain(n);
   InverseContext inverse(n);
+  FixedBaseTable table(n);
 
   long before = g_allocations.load();
   ModExp(c, result.data(), base.data(), exponent.data(), modulus.data());
@@ -44,6 +46,10 @@ TEST(BigNumAllocation, ComputationsAllocateNothing) {
   MontgomeryMultiply(c, result.data(), result.data(), base.data());
   KaratsubaMultiply(chain, product.data(), base.data(), exponent.data());
   ModInverse(inverse, result.data(), base.data(), modulus.data());
+  ModExpProduct(c, result.data(), base.data(), exponent.data(), exponent.data(), base.data(), other.data());
+  c.Montgomery().ModMultiply(result.data(), base.data(), exponent.data(), modulus.data());
+  table.Build(c.Montgomery(), base.data(), modulus.data());
+  table.Power(c.Montgomery(), result.data(), exponent.data());
   EXPECT_EQ(g_allocations.load(), before);
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -65,6 +66,28 @@ TEST(Handshake, BothSidesAgreeAndPacketsFlowBothWays) {
   // A direction's keys do not open the other direction's packets.
   ASSERT_EQ(SealPacket(a.send, sealed.data(), hello, sizeof hello), sealed.size());
   EXPECT_EQ(OpenPacket(a.receive, opened.data(), opened.size(), sealed.data(), sealed.size()), 0u);
+}
+
+// The generator test decides by the Jacobi symbol; what it accepts must be a
+// primitive root of the safe prime: g^2 != 1 and g^q = p - 1, q = (p - 1) / 2.
+TEST(HandshakeStart, GeneratorIsAPrimitiveRoot) {
+  Exchange x;
+  ModExpContext c(kNumWords);
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_EQ(x.Request(), kRequestBytes);
+    std::vector<uint32_t> g(kNumWords), p(kNumWords), q(kNumWords), r(kNumWords), two(kNumWords, 0);
+    LeBytesToWords(g.data(), x.request.data(), kNumWords);
+    LeBytesToWords(p.data(), x.request.data() + 512, kNumWords);
+    q = p;
+    BigShiftRight1(q.data(), kNumWords);
+    std::vector<uint32_t> minus_one = p;
+    minus_one[0] -= 1;
+    ModExp(c, r.data(), g.data(), q.data(), p.data());
+    EXPECT_EQ(r, minus_one);
+    two[0] = 2;
+    ModExp(c, r.data(), g.data(), two.data(), p.data());
+    EXPECT_FALSE(r[0] == 1 && std::all_of(r.begin() + 1, r.end(), [](uint32_t w) { return w == 0; }));
+  }
 }
 
 TEST(Handshake, CloneCarriesTheRequestValues) {

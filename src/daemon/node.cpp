@@ -10,6 +10,10 @@
 #include "app/key_generation.hpp"
 #include "app/key_loading.hpp"
 #include "app/settings_startup.hpp"
+#include "app/settings_report.hpp"
+#include "app/single_instance_startup.hpp"
+#include "app/port_mapping_steps.hpp"
+#include "platform/runtime_dir.hpp"
 #include "crypto/random_pool.hpp"
 #include "identity/key_file.hpp"
 #include "net/peer_ref.hpp"
@@ -57,8 +61,12 @@ bool Node::Start() {
   log.echo = stdout;
   CreateLog(std::move(log), settings_);
   log_created_ = true;
+  LogSettingsProblems(read, paths_);
 
   LoadOrMakeKey();
+  if (!TakeSingleInstance()) return false;
+  upnp_ = std::make_unique<MiniupnpcClient>();
+  MapPortWhenEnabled(ui_, settings_, mapping_, *upnp_);
   host_ = std::make_unique<AppNetworkHost>(*ctx_, ui_, *passwords_, [this](const uint32_t* id) {
     LogEvent("Main", "User found: " + UserIdText(id));
     if (hooks_.user_found) hooks_.user_found(id);
@@ -72,6 +80,17 @@ bool Node::Start() {
   LoadStoreFiles();
   SeedFileRefresh(settings_.Seed);
   return true;
+}
+
+// One running copy per identity: a second node with the same key ends and
+// asks the first to show itself.
+bool Node::TakeSingleInstance() {
+  if (!hooks_.dispatcher || !ctx_->key().loaded) return true;
+  SingleInstanceStep step =
+      RunSingleInstanceStep(ui_, ProcessRuntimeDirectory(), ctx_->key().certificate.user_id, *hooks_.dispatcher,
+                            [] { LogEvent("Main", "Another copy with the same ID was started and has ended"); });
+  instance_lock_ = std::move(step.lock);
+  return step.run;
 }
 
 void Node::LoadOrMakeKey() {
@@ -125,6 +144,9 @@ void Node::Stop() {
   store_.reset();
   host_.reset();
   if (passwords_) SaveSettingsNow();
+  if (upnp_) RemovePortMappingAtExit(settings_, mapping_, *upnp_);
+  upnp_.reset();
+  instance_lock_.reset();
   passwords_.reset();
   ctx_->WipeSecrets();
   if (log_created_) CloseLog();

@@ -33,6 +33,9 @@
 #include "chat/chat_log.hpp"
 #include "chat/call_voice.hpp"
 #include "app/dispatcher.hpp"
+#include "netsetup/miniupnpc_client.hpp"
+#include "netsetup/port_mapping.hpp"
+#include "platform/single_instance.hpp"
 #include "settings/autostart.hpp"
 #include "settings/profile_paths.hpp"
 #include "settings/settings.hpp"
@@ -95,6 +98,7 @@ class Node {
 
  private:
   void LoadOrMakeKey();
+  bool TakeSingleInstance();
   void SaveSettingsNow();
   // node_engines.cpp: the engines above the endpoint and their files.
   void StartEngines();
@@ -118,6 +122,9 @@ class Node {
   std::unique_ptr<NetworkEndpoint> endpoint_;
   std::unique_ptr<PasswordTimer> timer_;
   NodeHooks hooks_;
+  std::unique_ptr<InstanceLock> instance_lock_;
+  std::unique_ptr<MiniupnpcClient> upnp_;
+  PortMappingState mapping_;
   std::unique_ptr<ContactStore> store_;
   std::unique_ptr<StoreContactDirectory> contact_directory_;
   std::unique_ptr<StoreDownloadsRecord> downloads_record_;

@@ -75,7 +75,7 @@ void Node::StartMainWindow() {
   locator_ = std::make_unique<DhtContactLocator>(*dht_);
   conversation_control_ = std::make_unique<ConversationsControl>(*conversations_);
   transfer_starter_ = std::make_unique<EngineTransferStarter>(*transfers_);
-  own_identity_ = std::make_unique<AppOwnIdentity>(*ctx_, [] { return 0u; });
+  own_identity_ = std::make_unique<AppOwnIdentity>(*ctx_, [this] { return mapping_.external_address.load(); });
   signer_ = std::make_unique<AppContactsSigner>(*ctx_, *passwords_);
   saver_ = std::make_unique<ContactsSaver>(*store_, *signer_);
   main_window_ = std::make_unique<MainWindowController>(MainWindowParts{

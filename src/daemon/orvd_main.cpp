@@ -8,6 +8,8 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <functional>
 #include <future>
@@ -101,8 +103,19 @@ int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
   hooks.voice = voice.get();
   hooks.main_window_events = &main_window_lines;
   hooks.main_window_prompts = &main_window_lines;
-  hooks.user_found = [&control](const uint32_t* id) { control.events().Emit("user_found", orv::Fields().UserId("user", id)); };
+  orv::Node* running = nullptr;  // set once the node exists
+  // A user found by name among the connected peers: its line, and on the
+  // interface thread it is located and its contact row selected.
+  hooks.user_found = [&control, &dispatcher, &running](const uint32_t* id) {
+    control.events().Emit("user_found", orv::Fields().UserId("user", id));
+    std::array<uint32_t, orv::kUserIdWords> copy;
+    std::copy(id, id + orv::kUserIdWords, copy.begin());
+    dispatcher->Post([&running, copy] {
+      if (orv::MainWindowController* window = running ? running->main_window() : nullptr) window->UserFound(copy.data());
+    });
+  };
   orv::Node node(ui, options, control.log_sink(), hooks);
+  running = &node;
   const bool started = node.Start();
   if (!started || !ui.fatal_reason().empty()) {
     RunOnLoop(*dispatcher, [&node] { node.Stop(); });

@@ -21,6 +21,7 @@ bool CountDown(uint32_t& ticks) {
 void FileTransferEngine::TransferTick() {
   {
     Guard g(lock_);
+    ++ticks_;
     for (size_t i = 0; i < records_.size();) {
       if (TickRecord(*records_[i])) {
         ++i;
@@ -49,11 +50,22 @@ void FileTransferEngine::TickRepeat(TransferRecord& r, uint8_t code) {
   slot.countdown = kRequestResendTicks;
 }
 
-// Must hold the engine lock.
+// Must hold the engine lock. Blocks unacknowledged for the resend time-out
+// go out again, oldest first; the work is bounded by the blocks resent.
+// When nothing at all was acknowledged for a whole time-out, the window
+// collapses.
 void FileTransferEngine::TickBlocks(TransferRecord& r) {
-  for (TransferSlot& slot : r.slots)
-    if (!slot.Free() && slot.countdown > 0) --slot.countdown;
-  SendSlotsDue(r);
+  const uint32_t resend = r.congestion.ResendTicks();
+  bool any = false;
+  for (size_t budget = r.flight.Count(); budget > 0; --budget) {
+    FlightBlock* oldest = r.flight.Oldest();
+    if (!oldest || oldest->sent_tick + resend > ticks_) break;
+    r.flight.DropOldest();
+    if (!any && ticks_ - r.last_ack_tick >= resend) r.congestion.Silent();
+    any = true;
+    r.congestion.Lost();
+    SendBlock(r, *oldest);
+  }
 }
 
 // Must hold the engine lock. A running transfer shows its progress about

@@ -62,15 +62,16 @@ void CongestionWindow::Acknowledged(uint64_t now_us, std::optional<uint64_t> rou
   if (!adaptive_) return;
   if (round_trip_us) Measure(now_us, *round_trip_us);
   const double queue = QueueFraction();
-  if (InSlowStart()) {
-    if (queue > 0.5) threshold_ = window_;  // a queue is building: leave slow start
-    else window_ += 1;
-  } else {
-    // +1 block per round trip with no queue, -1 at twice the target.
-    const double gain = std::max(1.0 - queue, -1.0);
-    window_ += gain / window_;
+  if (InSlowStart() && queue <= 0.5) {
+    window_ += 1;
+    Clamp();
+    return;
   }
+  // A queue is building, or slow start is over: +1 block per round trip
+  // with no queue, 0 at the target, -1 at twice the target and beyond.
+  window_ += std::max(1.0 - queue, -1.0) / window_;
   Clamp();
+  threshold_ = std::min(threshold_, window_);  // slow start comes back only after a silence
 }
 
 void CongestionWindow::Lost() {

@@ -104,6 +104,7 @@ TransferView FileTransferEngine::View(const TransferRecord& r) {
   v.path = r.path;
   v.size = r.size;
   v.peer = UserIdText(r.peer.user_id);
+  if (r.sending) v.window = r.congestion.Blocks();
   v.save_as_shown = r.state == kTransferRequested;
   v.cancel_label = r.state == kTransferComplete ? "Close" : "Cancel";
   switch (r.state) {

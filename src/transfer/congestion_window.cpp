@@ -47,7 +47,7 @@ void CongestionWindow::Measure(uint64_t now_us, uint64_t rtt) {
   }
   base_now_us_ = std::min(base_now_us_, rtt);
   recent_us_[recent_next_] = rtt;
-  recent_next_ = (recent_next_ + 1) % 4;
+  recent_next_ = (recent_next_ + 1) % kRecentSamples;
 }
 
 double CongestionWindow::QueueFraction() const {
@@ -62,14 +62,17 @@ void CongestionWindow::Acknowledged(uint64_t now_us, std::optional<uint64_t> rou
   if (!adaptive_) return;
   if (round_trip_us) Measure(now_us, *round_trip_us);
   const double queue = QueueFraction();
-  if (InSlowStart() && queue <= 0.5) {
+  if (InSlowStart() && queue <= 1) {
     window_ += 1;
     Clamp();
     return;
   }
-  // A queue is building, or slow start is over: +1 block per round trip
-  // with no queue, 0 at the target, -1 at twice the target and beyond.
-  window_ += std::max(1.0 - queue, -1.0) / window_;
+  // A queue is building, or slow start is over: with no queue the window
+  // grows by a step per round trip, one block or a sixteenth of the window
+  // if more; it holds at the target and shrinks by a step at twice the
+  // target and beyond.
+  const double step = std::max(1.0, window_ / 16);
+  window_ += std::max(1.0 - queue, -1.0) * step / window_;
   Clamp();
   threshold_ = std::min(threshold_, window_);  // slow start comes back only after a silence
 }

@@ -6,14 +6,16 @@
 //
 // - Slow start: every acknowledged block adds one block to the window, so
 //   the window doubles each round trip, until the first loss or until the
-//   round trip shows a queue building up.
+//   round trip shows a queue of the target delay.
 // - Then a delay target in the manner of LEDBAT: the queueing delay is the
-//   recent round trip (the least of the last four samples) above the least
-//   round trip seen in the last 20 s. Below the 25 ms target the window
-//   grows by up to one block per round trip; above it, it shrinks by up to
-//   one block per round trip. The window settles where the bottleneck's
-//   queue holds about 25 ms, so the link stays full without filling its
-//   buffer.
+//   recent round trip (the least of the last eight samples, so that a busy
+//   processor's hiccups do not count) above the least round trip seen in the
+//   last 10 to 20 s. Below the 25 ms target the window grows by up to a step
+//   per round trip, at the target it holds, above it it shrinks by up to a
+//   step per round trip. A step is one block, or a sixteenth of the window
+//   when that is more, so that a long fast path fills within seconds. The
+//   window settles where the bottleneck's queue holds about 25 ms, so the
+//   link stays busy without filling its buffer.
 // - Loss: every block presumed lost takes half a block off the window. A
 //   link losing a few blocks in a thousand at random (or losing a block the
 //   network layer drops because a later one overtook it) costs little,
@@ -83,7 +85,9 @@ class CongestionWindow {
   uint64_t base_before_us_ = UINT64_MAX;
   uint64_t base_period_start_us_ = 0;
   // The last four samples.
-  uint64_t recent_us_[4] = {UINT64_MAX, UINT64_MAX, UINT64_MAX, UINT64_MAX};
+  static constexpr uint32_t kRecentSamples = 8;
+  uint64_t recent_us_[kRecentSamples] = {UINT64_MAX, UINT64_MAX, UINT64_MAX, UINT64_MAX,
+                                         UINT64_MAX, UINT64_MAX, UINT64_MAX, UINT64_MAX};
   uint32_t recent_next_ = 0;
 };
 

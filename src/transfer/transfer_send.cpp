@@ -41,12 +41,15 @@ void FileTransferEngine::Acknowledged(TransferRecord& r, uint64_t block) {
 }
 
 // Must hold the engine lock. With an adaptive window, blocks overtaken by
-// acknowledged later ones are sent again without waiting for the time-out.
-// Each loop step resends one block, so the work is bounded by the blocks
-// actually lost.
+// acknowledged later ones are sent again without waiting for the time-out:
+// at most two for each acknowledgement, so that resends follow the pace at
+// which blocks leave the path instead of going out in one burst (the rest
+// follow with the next acknowledgements, or at their time-out).
 void FileTransferEngine::ResendLost(TransferRecord& r) {
   if (!r.window.Adaptive()) return;
-  while (FlightBlock* oldest = r.flight.Oldest()) {
+  for (int budget = 2; budget > 0; --budget) {
+    FlightBlock* oldest = r.flight.Oldest();
+    if (!oldest) break;
     if (oldest->sequence + kReorderTransmissions >= r.highest_acked) break;
     r.flight.DropOldest();
     r.congestion.Lost();

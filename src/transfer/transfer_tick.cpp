@@ -51,18 +51,19 @@ void FileTransferEngine::TickRepeat(TransferRecord& r, uint8_t code) {
 }
 
 // Must hold the engine lock. Blocks unacknowledged for the resend time-out
-// go out again, oldest first; the work is bounded by the blocks resent.
+// go out again, oldest first, no more in one tick than the window allows
+// (the rest in the next ticks); the work is bounded by the blocks resent.
 // When nothing at all was acknowledged for a whole time-out, the window
-// collapses.
+// collapses first.
 void FileTransferEngine::TickBlocks(TransferRecord& r) {
   const uint32_t resend = r.congestion.ResendTicks();
-  bool any = false;
-  for (size_t budget = r.flight.Count(); budget > 0; --budget) {
-    FlightBlock* oldest = r.flight.Oldest();
+  FlightBlock* oldest = r.flight.Oldest();
+  if (!oldest || oldest->sent_tick + resend > ticks_) return;
+  if (ticks_ - r.last_ack_tick >= resend) r.congestion.Silent();
+  for (uint32_t budget = r.congestion.Blocks(); budget > 0; --budget) {
+    oldest = r.flight.Oldest();
     if (!oldest || oldest->sent_tick + resend > ticks_) break;
     r.flight.DropOldest();
-    if (!any && ticks_ - r.last_ack_tick >= resend) r.congestion.Silent();
-    any = true;
     r.congestion.Lost();
     SendBlock(r, *oldest);
   }

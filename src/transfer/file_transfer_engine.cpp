@@ -20,6 +20,10 @@ class SystemClock : public TransferClock {
     const auto since = std::chrono::system_clock::now().time_since_epoch();
     return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(since).count() / 100);
   }
+  uint64_t MonotonicMicros() override {
+    const auto since = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(since).count());
+  }
 };
 
 std::string WithoutTrailingSlash(std::string folder) {
@@ -45,6 +49,7 @@ FileTransferEngine::FileTransferEngine(TransferServices services, FileTransferCo
   }
   TransferWindow& w = config_.window;
   w.blocks_in_flight = std::min(std::max(w.blocks_in_flight, 1u), kMaxWindowSlots);
+  w.max_blocks_in_flight = std::clamp(w.max_blocks_in_flight, w.blocks_in_flight, kMaxWindowSlots);
   w.receive_slots = std::min(w.receive_slots, kMaxWindowSlots);
   if (w.resend_ticks == 0) w.resend_ticks = 1;
   if (config_.transfer_thread) thread_ = std::thread([this] { RunThread(); });
@@ -99,6 +104,7 @@ TransferView FileTransferEngine::View(const TransferRecord& r) {
   v.path = r.path;
   v.size = r.size;
   v.peer = UserIdText(r.peer.user_id);
+  if (r.sending) v.window = r.congestion.Blocks();
   v.save_as_shown = r.state == kTransferRequested;
   v.cancel_label = r.state == kTransferComplete ? "Close" : "Cancel";
   switch (r.state) {
@@ -231,7 +237,8 @@ TransferStart FileTransferEngine::StartFileTransfer(const PeerRef& peer, const s
     r->id = NewIdentifier(peer);
     r->peer = peer;
     r->window = config_.window;
-    r->slots.resize(std::max(r->window.blocks_in_flight, 1u));
+    r->congestion = CongestionWindow(r->window);
+    r->slots.resize(1);
     r->size = size;
     r->total_blocks = BlocksFor(size);
     r->timeout = kActiveTimeoutTicks;

@@ -117,6 +117,7 @@ class FileTransferEngine : public TransferMessageConsumer {
   // file_transfer_engine.cpp
   void RunThread();
   uint64_t Now();
+  uint64_t NowUs() { return services_.clock->MonotonicMicros(); }
   TransferSettings Settings();
   TransferView View(const TransferRecord& r);
   TransferRecord* ByHandle(uint32_t handle);
@@ -141,8 +142,9 @@ class FileTransferEngine : public TransferMessageConsumer {
 
   // transfer_send.cpp
   void FillAndSend(TransferRecord& r);
-  void SendSlot(TransferRecord& r, TransferSlot& slot);
-  void SendSlotsDue(TransferRecord& r);
+  void SendBlock(TransferRecord& r, FlightBlock& b);
+  void Acknowledged(TransferRecord& r, uint64_t block);
+  void ResendLost(TransferRecord& r);
 
   // transfer_receive.cpp
   void ReceiveBlock(TransferRecord& r, uint64_t block, const uint8_t* message, size_t length);
@@ -165,6 +167,7 @@ class FileTransferEngine : public TransferMessageConsumer {
   std::mutex lock_;  // the engine lock: the list and every record
   std::vector<std::unique_ptr<TransferRecord>> records_;
   uint32_t next_handle_ = 1;
+  uint64_t ticks_ = 0;  // ticks so far: when blocks were sent and are due again
   std::deque<Effect> effects_;  // events and calls out, in order, run outside the lock
   std::atomic<bool> running_effects_{false};
 

@@ -108,7 +108,7 @@ void FileTransferEngine::OnRequest(TransferRecord* r, const uint8_t* data, size_
   record->state = kTransferRequested;
   record->timeout = kShortTimeoutTicks;
   record->window = config_.window;
-  record->slots.resize(std::max(record->window.receive_slots, 1u));
+  record->slots.resize(1);
   record->size = LoadMessageNumber(data);
   record->total_blocks = BlocksFor(record->size);
   const size_t name_bytes = std::min(length - kMessageHeaderBytes, kBlockBytes);
@@ -133,6 +133,7 @@ void FileTransferEngine::OnRequest(TransferRecord* r, const uint8_t* data, size_
 void FileTransferEngine::OnAccepted(TransferRecord& r) {
   r.state = kTransferSending;
   r.timeout = kActiveTimeoutTicks;
+  r.last_ack_tick = ticks_;
   r.start_time = Now();
   FillAndSend(r);
   Refresh(r);
@@ -178,9 +179,7 @@ void FileTransferEngine::OnBlockAck(TransferRecord* r, const uint8_t* data, size
     return;
   }
   if (length < kMessageHeaderBytes) return;
-  const uint64_t block = LoadMessageNumber(data);
-  for (TransferSlot& slot : r->slots)
-    if (slot.block == block) slot.block = kFreeSlot;
+  Acknowledged(*r, LoadMessageNumber(data));
   r->timeout = kActiveTimeoutTicks;
   FillAndSend(*r);
 }

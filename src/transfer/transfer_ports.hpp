@@ -37,6 +37,8 @@ class TransferClock {
   virtual ~TransferClock() = default;
   // System time in 100-ns units since 1970-01-01 UTC.
   virtual uint64_t SystemTime100ns() = 0;
+  // A clock that never goes back, in microseconds, for round trip times.
+  virtual uint64_t MonotonicMicros() { return SystemTime100ns() / 10; }
 };
 
 // The progress windows and the main window's part in them. Called on the

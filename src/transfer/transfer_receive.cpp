@@ -34,33 +34,22 @@ void FileTransferEngine::ReceiveBlock(TransferRecord& r, uint64_t block, const u
     return;
   }
   if (block > r.next_block) {
-    TransferSlot* free_slot = nullptr;
-    for (TransferSlot& slot : r.slots) {
-      if (slot.block == block) {  // held already: acknowledge again, keep one copy
-        Acknowledge(r, block);
-        return;
-      }
-      if (!free_slot && slot.Free()) free_slot = &slot;
+    // Held already: acknowledged again, kept once. No room: dropped
+    // unanswered, the sender sends it again.
+    if (r.early.count(block) == 0) {
+      if (r.early.size() >= r.window.receive_slots) return;
+      r.early.emplace(block, std::vector<uint8_t>(message, message + length));
     }
-    if (!free_slot) return;  // no room: the sender sends it again
-    std::copy(message, message + length, free_slot->message.begin());
-    free_slot->length = static_cast<uint32_t>(length);
-    free_slot->block = block;
     Acknowledge(r, block);
     return;
   }
   if (!WriteBlock(r, message, length)) return;
   Acknowledge(r, block);
   ++r.next_block;
-  for (bool wrote = true; wrote;) {
-    wrote = false;
-    for (TransferSlot& slot : r.slots) {
-      if (slot.block != r.next_block) continue;
-      if (!WriteBlock(r, slot.message.data(), slot.length)) return;
-      slot.block = kFreeSlot;
-      ++r.next_block;
-      wrote = true;
-    }
+  // The blocks kept that are now in turn, in order.
+  for (auto it = r.early.begin(); it != r.early.end() && it->first == r.next_block; it = r.early.erase(it)) {
+    if (!WriteBlock(r, it->second.data(), it->second.size())) return;
+    ++r.next_block;
   }
 }
 

@@ -4,10 +4,13 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "net/peer_ref.hpp"
+#include "transfer/blocks_in_flight.hpp"
+#include "transfer/congestion_window.hpp"
 #include "transfer/transfer_file.hpp"
 #include "transfer/transfer_protocol.hpp"
 #include "transfer/transfer_view.hpp"
@@ -17,8 +20,7 @@ namespace orv {
 
 constexpr uint64_t kFreeSlot = ~0ULL;
 
-// A message waiting for its acknowledgement (sender) or a block that came
-// early (receiver).
+// The request or cancel this side repeats until answered.
 struct TransferSlot {
   std::array<uint8_t, kMaxMessageBytes> message{};
   uint32_t countdown = 0;    // ticks until the slot is sent again
@@ -39,7 +41,14 @@ struct TransferRecord {
   uint32_t id = 0;           // low 24 bits
   PeerRef peer;
   TransferWindow window;
-  std::vector<TransferSlot> slots;
+  std::vector<TransferSlot> slots;  // one: the repeated request or cancel
+  // Sender: the blocks in flight and how many may be.
+  CongestionWindow congestion;
+  BlocksInFlight flight;
+  uint64_t highest_acked = 0;   // sequence of the latest transmission acknowledged
+  uint64_t last_ack_tick = 0;   // when an acknowledgement last freed a block
+  // Receiver: blocks that came early, at most `window.receive_slots`.
+  std::map<uint64_t, std::vector<uint8_t>> early;
   uint64_t total_blocks = 0;
   uint64_t next_block = 0;   // sender: next to read; receiver: next expected
   uint64_t size = 0;

@@ -1,6 +1,8 @@
 // The 50 ms tick: repeats of requests, cancels and unacknowledged blocks,
 // the time-outs, and the retirement of ended transfers. A time-out counts
 // down to 0 and acts there; it is never decremented below 0.
+#include <algorithm>
+
 #include "app/event_log.hpp"
 #include "net/dispatch.hpp"
 #include "transfer/file_transfer_engine.hpp"
@@ -10,6 +12,7 @@ namespace {
 
 // One tick of a countdown: true once it is at 0.
 constexpr uint32_t kProgressRefreshTicks = 7;  // about three times a second
+constexpr uint32_t kMaxResendsPerTick = 32;
 
 bool CountDown(uint32_t& ticks) {
   if (ticks > 0) --ticks;
@@ -21,6 +24,7 @@ bool CountDown(uint32_t& ticks) {
 void FileTransferEngine::TransferTick() {
   {
     Guard g(lock_);
+    ++ticks_;
     for (size_t i = 0; i < records_.size();) {
       if (TickRecord(*records_[i])) {
         ++i;
@@ -49,11 +53,26 @@ void FileTransferEngine::TickRepeat(TransferRecord& r, uint8_t code) {
   slot.countdown = kRequestResendTicks;
 }
 
-// Must hold the engine lock.
+// Must hold the engine lock. Blocks unacknowledged for the resend time-out
+// go out again, oldest first, no more in one tick than the window allows
+// and never more than 32 (the rest in the next ticks): the network layer
+// takes 100 sends in a row without an answer for a lost session, and a
+// burst is what a full queue drops. The work is bounded by the blocks
+// resent.
+// When nothing at all was acknowledged for a whole time-out, the window
+// collapses first.
 void FileTransferEngine::TickBlocks(TransferRecord& r) {
-  for (TransferSlot& slot : r.slots)
-    if (!slot.Free() && slot.countdown > 0) --slot.countdown;
-  SendSlotsDue(r);
+  const uint32_t resend = r.congestion.ResendTicks();
+  FlightBlock* oldest = r.flight.Oldest();
+  if (!oldest || oldest->sent_tick + resend > ticks_) return;
+  if (ticks_ - r.last_ack_tick >= resend) r.congestion.Silent();
+  for (uint32_t budget = std::min(r.congestion.Blocks(), kMaxResendsPerTick); budget > 0; --budget) {
+    oldest = r.flight.Oldest();
+    if (!oldest || oldest->sent_tick + resend > ticks_) break;
+    r.flight.DropOldest();
+    r.congestion.Lost();
+    SendBlock(r, *oldest);
+  }
 }
 
 // Must hold the engine lock. A running transfer shows its progress about

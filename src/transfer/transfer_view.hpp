@@ -35,6 +35,7 @@ struct TransferView {
   bool save_as_shown = false; // "Save As..." (only while a request waits)
   std::string cancel_label;   // "Cancel", or "Close" once complete
   std::string peer;           // the peer's UserId text
+  uint32_t window = 0;        // sender: blocks it may have in flight now
 };
 
 // The state's text in the progress window ("Waiting", ...); empty for the

@@ -1,8 +1,7 @@
 // How the sender paces its blocks, in one place: how many blocks may be in
-// flight unacknowledged and how long a block waits before it is sent again.
-// Both are read through a TransferWindow the engine keeps per record, so a
-// later congestion control can grow or shrink them per transfer without
-// touching the rest of the engine. The receiver holds as many out-of-order
+// flight unacknowledged, how far that window may grow, and how long a block
+// waits before it is sent again. Each record keeps its own copy, so every
+// transfer adapts on its own. The receiver holds as many out-of-order
 // blocks as `receive_slots` says.
 #pragma once
 
@@ -15,13 +14,33 @@ constexpr uint32_t kRequestResendTicks = 50;   // request and cancel repeated ev
 constexpr uint32_t kActiveTimeoutTicks = 12000;  // 10 minutes without an answer
 constexpr uint32_t kShortTimeoutTicks = 600;     // 30 s: answer a request, or stay visible once ended
 
+// The most blocks a record may hold in either direction.
+constexpr uint32_t kMaxWindowSlots = 4096;
+
 struct TransferWindow {
-  uint32_t blocks_in_flight = 10;  // slots the sender fills (at most kMaxWindowSlots)
-  uint32_t resend_ticks = 5;       // a block unacknowledged for 250 ms is sent again
-  uint32_t receive_slots = 10;     // out-of-order blocks the receiver keeps
+  // The window a transfer starts with, and the least it shrinks to: every
+  // receiver copes with 10 blocks in flight.
+  uint32_t blocks_in_flight = 10;
+  // The most the window grows to while blocks are acknowledged. Equal to
+  // `blocks_in_flight`: a fixed window, resent after exactly `resend_ticks`.
+  uint32_t max_blocks_in_flight = 2048;
+  // A block unacknowledged for 250 ms is sent again: the resend time-out
+  // until the round trip is measured, and never less afterwards.
+  uint32_t resend_ticks = 5;
+  // Out-of-order blocks the receiver keeps (about 330 bytes each, taken only
+  // while held).
+  uint32_t receive_slots = 512;
+
+  bool Adaptive() const { return max_blocks_in_flight > blocks_in_flight; }
 };
 
-// The most slots a record may have in either direction.
-constexpr uint32_t kMaxWindowSlots = 256;
+// The classic window: 10 blocks in flight, each resent every 250 ms, and a
+// receiver that keeps 10 blocks that came early.
+inline TransferWindow ClassicTransferWindow() {
+  TransferWindow w;
+  w.max_blocks_in_flight = w.blocks_in_flight;
+  w.receive_slots = 10;
+  return w;
+}
 
 }  // namespace orv

@@ -99,6 +99,26 @@ TEST_F(EngineTest, TheWindowAndResendTimeComeFromOnePlace) {
   EXPECT_EQ(sender.Take().size(), 4u);
 }
 
+// Acknowledgements grow the window; a whole time-out without any collapses
+// it, and the blocks due go out again no more than the collapsed window at
+// a time, the rest at the next ticks.
+TEST_F(EngineTest, AfterASilenceTheBlocksDueAreResentTenAtATime) {
+  uint32_t id = 0;
+  const uint32_t h = Offer(Pattern(316 * 200), id);
+  Receive(Control(kFileAccept, id));
+  EXPECT_EQ(sender.Take().size(), 10u);
+  for (uint64_t b = 0; b < 30; ++b) Receive(Numbered(kFileBlockAck, id, b));
+  EXPECT_EQ(engine->ViewTransfer(h)->window, 40u);
+  EXPECT_EQ(sender.Take().size(), 60u);  // each acknowledgement let two more out
+  Tick(4);
+  EXPECT_TRUE(sender.Take().empty());
+  Tick(1);
+  EXPECT_EQ(sender.Take().size(), 10u);
+  EXPECT_EQ(engine->ViewTransfer(h)->window, 10u);
+  Tick(1);
+  EXPECT_EQ(sender.Take().size(), 10u);
+}
+
 TEST_F(EngineTest, A317ByteFileTravelsAsTwoBlocksTheSecondOfOneByte) {
   uint32_t id = 0;
   const std::string contents = Pattern(317);

@@ -1,7 +1,7 @@
 // The call channel: one per chat window, the conversation's end of the
 // network. Every inner type 1 payload from the peer enters it through
 // ChannelReceive, which routes the code to the chat, voice or call control
-// handlers that the conversation plugs in. The fields keep the design's
+// handlers that the conversation plugs in. The fields keep the protocol's
 // order; the handlers own their meaning (chat texts and acknowledgements,
 // the voice frame queue, the call state and its tick).
 #pragma once

@@ -74,12 +74,12 @@ class ConversationTable {
   // Under the chat table lock: walks the entries that have a window, in
   // order, and takes the first whose UserId equals the sender's or is all
   // zero (a window opened by address). Such an entry takes the sender's
-  // UserId and its window is told to adopt that identity (WM_USER+22);
+  // UserId and its window is told to adopt that identity;
   // `adopted` says so.
   virtual ConversationMatch FindConversation(const PeerRef& sender) = 0;
-  // Code 0 arrived: the connection request (WM_USER+14 to the main window).
+  // Code 0 arrived: the connection request, for the main window.
   virtual void RequestConnection(const PeerRef& sender) = 0;
-  // A message from a peer without a chat window (WM_USER+2): the main
+  // A message from a peer without a chat window: the main
   // window opens one when the peer is allowed. The message itself is lost.
   virtual void OpenConversation(const PeerRef& sender) = 0;
 };

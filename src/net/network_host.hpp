@@ -58,7 +58,7 @@ class NetworkHost {
   // handshake half way; `loaded` tells whether a key is there.
   virtual void CopyKey(KeyRecord& out) = 0;
 
-  // A user was found by name (the design's WM_USER+10 to the main window):
+  // A user was found by name (the main window locates and selects it):
   // its UserId, eight words. Called without any network lock.
   virtual void UserFound(const uint32_t* user_id) = 0;
 };

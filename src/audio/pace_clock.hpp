@@ -22,6 +22,9 @@ class SteadyPaceClock : public PaceClock {
  public:
   SteadyPaceClock();
   int64_t Now() override;
+  // The steady clock's reading (ns) at which Now() was 0: the same clock
+  // for every process of the machine, so that times of two nodes compare.
+  int64_t origin() const { return start_; }
   bool WaitUntil(int64_t deadline, std::stop_token stop) override;
 
  private:

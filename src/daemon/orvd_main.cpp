@@ -23,6 +23,7 @@
 #include "daemon/control_ctl.hpp"
 #include "daemon/control_interface.hpp"
 #include "daemon/control_socket.hpp"
+#include "daemon/voice_commands.hpp"
 #include "daemon/contact_commands.hpp"
 #include "daemon/main_window_lines.hpp"
 #include "daemon/dht_commands.hpp"
@@ -71,8 +72,10 @@ int RunCtlCommand(int argc, char** argv) {
 }
 
 // The voice engines of the node's calls, as the options choose them.
-std::unique_ptr<orv::AudioVoiceProvider> MakeVoice(const orv::DaemonOptions& options, std::string& error) {
+std::unique_ptr<orv::AudioVoiceProvider> MakeVoice(const orv::DaemonOptions& options,
+                                                   std::shared_ptr<orv::SteadyPaceClock> clock, std::string& error) {
   orv::VoiceOptions voice;
+  voice.clock = std::move(clock);
   voice.backend = options.audio;
   voice.capture_file = options.capture_file;
   voice.capture_loop = options.capture_loop;
@@ -82,7 +85,8 @@ std::unique_ptr<orv::AudioVoiceProvider> MakeVoice(const orv::DaemonOptions& opt
 
 int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
   std::string voice_error;
-  std::unique_ptr<orv::AudioVoiceProvider> voice = MakeVoice(options, voice_error);
+  auto voice_clock = std::make_shared<orv::SteadyPaceClock>();
+  std::unique_ptr<orv::AudioVoiceProvider> voice = MakeVoice(options, voice_clock, voice_error);
   if (!voice) {
     std::fprintf(stderr, "orvd: %s\n", voice_error.c_str());
     return 1;
@@ -132,6 +136,7 @@ int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
   orv::AddTransferCommands(control.commands(), node);
   orv::AddDhtCommands(control.commands(), node);
   orv::AddContactCommands(control.commands(), node);
+  orv::AddVoiceCommands(control.commands(), *voice, voice_clock.get());
   conversation_lines.SetConnectionRequestHandler([&node](const orv::PeerRef& peer) {
     if (orv::MainWindowController* window = node.main_window()) window->ConnectionRequestArrived(peer);
   });

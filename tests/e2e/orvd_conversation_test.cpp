@@ -93,23 +93,38 @@ std::vector<double> Envelope(const std::vector<double>& samples) {
   return energy;
 }
 
+struct SpeechMatch {
+  double correlation = 0.0;
+  size_t lag = 0;  // heard[t] follows sent[(t + lag) % sent.size()]
+};
+
 // How closely what was heard follows the speech sent (which loops, so it
 // may be heard from any point of it): the envelopes find the offset to
 // within 10 ms, the samples around it give the best correlation.
-double SpeechCorrelation(const std::vector<int16_t>& heard16, const std::vector<int16_t>& sent16) {
+SpeechMatch MatchSpeech(const std::vector<int16_t>& heard16, const std::vector<int16_t>& sent16) {
   const std::vector<double> heard(heard16.begin(), heard16.end()), sent(sent16.begin(), sent16.end());
   const std::vector<double> eh = Envelope(heard), es = Envelope(sent);
-  if (eh.empty() || es.empty()) return 0.0;
+  SpeechMatch match;
+  if (eh.empty() || es.empty()) return match;
   size_t best_frame = 0;
   double best = -2.0;
   for (size_t lag = 0; lag < es.size(); ++lag) {
     const double c = CorrelationAt(eh, es, lag);
     if (c > best) best = c, best_frame = lag;
   }
-  best = -2.0;
+  match.correlation = -2.0;
   const size_t centre = best_frame * 160 + sent.size();
-  for (size_t lag = centre - 320; lag <= centre + 320; ++lag) best = std::max(best, CorrelationAt(heard, sent, lag));
-  return best;
+  for (size_t lag = centre - 320; lag <= centre + 320; ++lag) {
+    const double c = CorrelationAt(heard, sent, lag);
+    if (c > match.correlation) match.correlation = c, match.lag = lag % sent.size();
+  }
+  return match;
+}
+
+// The value of a numeric field of a reply.
+int64_t NumberOf(const std::string& line, const std::string& key) {
+  const std::string text = FieldOf(line, key);
+  return text.empty() ? -1 : std::stoll(text);
 }
 
 class OrvdConversation : public ::testing::Test {
@@ -184,6 +199,12 @@ TEST_F(OrvdConversation, ChatBothWaysThenACall) {
   EXPECT_FALSE(bob->WaitFor("name=\"IN VOICE\"").empty()) << bob->output();
   // Alice's speech plays in bob's speaker for a few seconds.
   std::this_thread::sleep_for(std::chrono::seconds(4));
+  const CtlResult alice_audio = Ctl(alice_profile, {"audio"});
+  const CtlResult bob_audio = Ctl(bob_profile, {"audio"});
+  const int64_t captured = NumberOf(alice_audio.output, "capture_started_ns");
+  const int64_t played = NumberOf(bob_audio.output, "playback_started_ns");
+  ASSERT_GT(captured, 0) << alice_audio.output;
+  ASSERT_GT(played, 0) << bob_audio.output;
 
   ASSERT_EQ(Ctl(alice_profile, {"hangup", bob_id}).status, 0);
   EXPECT_FALSE(bob->WaitFor("name=IDLE").empty()) << bob->output();
@@ -199,9 +220,21 @@ TEST_F(OrvdConversation, ChatBothWaysThenACall) {
   // echo canceller; the measure takes what follows.
   ASSERT_GT(heard.size(), 32000u);
   heard.erase(heard.begin(), heard.begin() + 16000);
-  const double correlation = SpeechCorrelation(heard, WavSamples(TEST_SPEECH_WAV));
-  std::printf("speech correlation through two orvd nodes: %.3f\n", correlation);
-  EXPECT_GT(correlation, 0.5);
+  const std::vector<int16_t> sent = WavSamples(TEST_SPEECH_WAV);
+  const SpeechMatch match = MatchSpeech(heard, sent);
+  std::printf("speech correlation through two orvd nodes: %.3f\n", match.correlation);
+  EXPECT_GT(match.correlation, 0.5);
+  // Mouth to ear: the heard sample 16000 was played at `played` + 1 s and
+  // is the sent sample `lag`, which alice's microphone took at `captured`
+  // plus its place in the looping file; both nodes read the machine's one
+  // steady clock. The delay is shorter than one pass of the file.
+  constexpr int64_t kSampleNs = 62500;  // 16 kHz
+  const int64_t loop_ns = static_cast<int64_t>(sent.size()) * kSampleNs;
+  const int64_t raw = played + 16000 * kSampleNs - captured - static_cast<int64_t>(match.lag) * kSampleNs;
+  const int64_t delay_ns = ((raw % loop_ns) + loop_ns) % loop_ns;
+  std::printf("mouth-to-ear delay through two orvd nodes: %.1f ms\n", static_cast<double>(delay_ns) / 1e6);
+  EXPECT_GT(delay_ns, 20'000'000);     // at least one 20 ms block
+  EXPECT_LT(delay_ns, 1'500'000'000);  // a call, not a recording
 }
 
 TEST_F(OrvdConversation, ContactsAndDiscovery) {

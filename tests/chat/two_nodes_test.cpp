@@ -329,6 +329,8 @@ TEST_F(TwoNodes, NodesThatRefuseStrangersRefuseOnceAndNeverAnswerARefusal) {
   // Her conversation goes; a refusal that reaches her now meets a node that
   // refuses strangers too, and is not answered.
   a->conversations->Close(alice->id());
+  // Each of her messages met one refusal; let those still on the way land.
+  Pump([] { return false; }, std::chrono::milliseconds(200));
   const int before = from_b->load();
   pair_->a.Send(b_for_a, 1, {10, 0, 0, 0});
   pair_->a.Send(b_for_a, 1, {10, 0, 0, 0});

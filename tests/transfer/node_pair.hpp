@@ -17,7 +17,8 @@
 namespace orv::test {
 
 struct TransferSide {
-  TransferSide(Node& n, const std::string& folder, bool thread) : node(n), sender(*n.endpoint) {
+  TransferSide(Node& n, const std::string& folder, bool thread, const TransferWindow& window = {})
+      : node(n), sender(*n.endpoint) {
     settings.FileTransferPath = folder;
     TransferServices s;
     s.sender = &sender;
@@ -30,6 +31,7 @@ struct TransferSide {
     s.peer_name = [this](const PeerRef& p) { return GetPeerName(*node.endpoint, p.user_id); };
     FileTransferConfig config;
     config.transfer_thread = thread;
+    config.window = window;
     engine = std::make_unique<FileTransferEngine>(s, config);
     NetworkConsumers set = node.consumers.Set();
     set.transfers = engine.get();
@@ -112,11 +114,11 @@ class NodePairTest : public ::testing::Test {
     pair_->relay.SetFilter(nullptr);
   }
   // Alice sends, Bob receives; with `threads` the engines tick themselves.
-  void Start(bool threads) {
+  void Start(bool threads, const TransferWindow& window = {}) {
     b_.reset();
     a_.reset();
-    a_ = std::make_unique<TransferSide>(pair_->a, dir / "a", threads);
-    b_ = std::make_unique<TransferSide>(pair_->b, dir / "b", threads);
+    a_ = std::make_unique<TransferSide>(pair_->a, dir / "a", threads, window);
+    b_ = std::make_unique<TransferSide>(pair_->b, dir / "b", threads, window);
     b_->SetAutoReceive(true);
   }
   std::string BFile(const std::string& name) const { return dir / ("b/" + name); }

@@ -16,6 +16,7 @@
 #include "chat/conversation_network.hpp"
 #include "crypto/byte_order.hpp"
 #include "net/payload_sender.hpp"
+#include "support/recording_sender.hpp"
 
 namespace orv::test {
 
@@ -27,27 +28,14 @@ struct SentPayload {
   uint32_t sequence() const { return data.size() >= 8 ? LoadLe32(data.data() + 4) : 0xffffffffu; }
 };
 
-class RecordingSender : public PayloadSender {
+class RecordingSender : public PayloadRecorder<SentPayload> {
  public:
-  int32_t SendPayload(PeerRef& target, uint32_t inner_type, const uint8_t* data, uint32_t length) override {
-    std::lock_guard<std::mutex> g(lock_);
-    sent_.push_back({target, inner_type, std::vector<uint8_t>(data, data + length)});
-    return static_cast<int32_t>(length);
-  }
-  std::vector<SentPayload> Take() {
-    std::lock_guard<std::mutex> g(lock_);
-    return std::exchange(sent_, {});
-  }
   // The codes sent since the last Take, in order.
   std::vector<uint32_t> Codes() {
     std::vector<uint32_t> codes;
     for (const SentPayload& p : Take()) codes.push_back(p.code());
     return codes;
   }
-
- private:
-  std::mutex lock_;
-  std::vector<SentPayload> sent_;
 };
 
 // Every event as one line of text, in order.

@@ -12,6 +12,7 @@
 
 #include "crypto/byte_order.hpp"
 #include "net/payload_sender.hpp"
+#include "support/recording_sender.hpp"
 #include "transfer/file_transfer_engine.hpp"
 
 namespace orv::test {
@@ -28,26 +29,13 @@ struct SentPayload {
   }
 };
 
-class CapturingSender : public PayloadSender {
+class CapturingSender : public PayloadRecorder<SentPayload> {
  public:
-  int32_t SendPayload(PeerRef& target, uint32_t inner_type, const uint8_t* data, uint32_t length) override {
-    std::lock_guard<std::mutex> g(lock_);
-    sent_.push_back({target, inner_type, std::vector<uint8_t>(data, data + length)});
-    return static_cast<int32_t>(length);
-  }
-  std::vector<SentPayload> Take() {
-    std::lock_guard<std::mutex> g(lock_);
-    return std::exchange(sent_, {});
-  }
   static std::vector<uint8_t> Codes(const std::vector<SentPayload>& sent) {
     std::vector<uint8_t> codes;
     for (const SentPayload& p : sent) codes.push_back(p.code());
     return codes;
   }
-
- private:
-  std::mutex lock_;
-  std::vector<SentPayload> sent_;
 };
 
 class RecordingEvents : public TransferEvents {

@@ -4,6 +4,8 @@
 // of them connected; the rows change every tick (the addresses move).
 #include <benchmark/benchmark.h>
 
+#include "quiet_host.hpp"
+
 #include <mutex>
 #include <string>
 
@@ -22,18 +24,6 @@ PeerRef Contact(uint32_t i) {
   return p;
 }
 
-class QuietHost final : public NetworkHost {
- public:
-  void LogEvent(std::string_view, std::string_view) override {}
-  bool LogFileOpen() override { return false; }
-  void TracePacket(PacketDirection, uint32_t, uint16_t, const uint32_t*, uint32_t, int32_t) override {}
-  void TraceData(PacketDirection, const uint32_t*) override {}
-  void TraceAddressUpdate(std::string_view) override {}
-  void ShowMessage(std::string_view, std::string_view) override {}
-  size_t GetPassword(PasswordBytes&) override { return 0; }
-  void CopyKey(KeyRecord&) override {}
-  void UserFound(const uint32_t*) override {}
-};
 
 class Idle final : public PayloadSender,
                    public ContactLocator,
@@ -66,7 +56,7 @@ class Idle final : public PayloadSender,
 
 void BM_MainTick(benchmark::State& state) {
   const auto contacts = static_cast<uint32_t>(state.range(0));
-  QuietHost host;
+  bench::QuietHost host;
   NetworkEndpoint endpoint(host);
   EndpointPeerDirectory peers(endpoint);
   Settings settings;

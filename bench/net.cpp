@@ -17,6 +17,7 @@
 #include "crypto/prime_table.hpp"
 #include "crypto/public_key.hpp"
 #include "net/endpoint.hpp"
+#include "quiet_host.hpp"
 
 namespace orv {
 namespace {
@@ -43,29 +44,12 @@ std::unique_ptr<Identity> MakeIdentity(size_t which) {
   return id;
 }
 
-class QuietHost : public NetworkHost, public DhtMessageConsumer {
+class QuietHost : public bench::QuietHost, public DhtMessageConsumer {
  public:
-  explicit QuietHost(const Identity& id) : id_(id) {}
-  void LogEvent(std::string_view, std::string_view) override {}
-  bool LogFileOpen() override { return false; }
-  void TracePacket(PacketDirection, uint32_t, uint16_t, const uint32_t*, uint32_t, int32_t) override {}
-  void TraceData(PacketDirection, const uint32_t*) override {}
-  void TraceAddressUpdate(std::string_view) override {}
-  void ShowMessage(std::string_view, std::string_view) override {}
-  size_t GetPassword(PasswordBytes& password) override {
-    if (refuse.load()) return 0;
-    password.Assign(id_.password);
-    return password.size();
-  }
-  void CopyKey(KeyRecord& out) override { out = id_.record; }
-  void UserFound(const uint32_t*) override {}
+  explicit QuietHost(const Identity& id) : bench::QuietHost(id.record, id.password) {}
   void HandleDhtMessage(const uint8_t*, size_t, const PeerRef&) override { received.fetch_add(1); }
 
-  std::atomic<bool> refuse{false};
   std::atomic<uint64_t> received{0};
-
- private:
-  const Identity& id_;
 };
 
 struct BenchNode {

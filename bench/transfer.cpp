@@ -30,6 +30,7 @@
 
 #include "crypto/packet_seal.hpp"
 #include "net/endpoint.hpp"
+#include "quiet_host.hpp"
 #include "net/payload_sender.hpp"
 #include "support/test_identity.hpp"
 #include "transfer/file_transfer_engine.hpp"
@@ -40,30 +41,9 @@ namespace {
 constexpr uint32_t kLoopback = 0x7f000001;
 using Clock = std::chrono::steady_clock;
 
-class QuietHost : public NetworkHost {
- public:
-  explicit QuietHost(const test::TestIdentity& id) : id_(id) {}
-  void LogEvent(std::string_view, std::string_view) override {}
-  bool LogFileOpen() override { return false; }
-  void TracePacket(PacketDirection, uint32_t, uint16_t, const uint32_t*, uint32_t, int32_t) override {}
-  void TraceData(PacketDirection, const uint32_t*) override {}
-  void TraceAddressUpdate(std::string_view) override {}
-  void ShowMessage(std::string_view, std::string_view) override {}
-  size_t GetPassword(PasswordBytes& password) override {
-    if (refuse.load()) return 0;
-    password.Assign(id_.password);
-    return password.size();
-  }
-  void CopyKey(KeyRecord& out) override { out = id_.record; }
-  void UserFound(const uint32_t*) override {}
-  std::atomic<bool> refuse{false};
-
- private:
-  const test::TestIdentity& id_;
-};
-
 struct BenchNode {
-  BenchNode(const test::TestIdentity& identity, const std::string& folder, TransferWindow window) : host(identity) {
+  BenchNode(const test::TestIdentity& identity, const std::string& folder, TransferWindow window)
+      : host(identity.record, identity.password) {
     EndpointConfig config;
     config.local_port = 0;
     config.bind_ipv4 = kLoopback;
@@ -110,7 +90,7 @@ struct BenchNode {
     return true;
   }
 
-  QuietHost host;
+  bench::QuietHost host;
   std::unique_ptr<NetworkEndpoint> endpoint;
   std::unique_ptr<EndpointPayloadSender> sender;
   std::unique_ptr<FileTransferEngine> engine;

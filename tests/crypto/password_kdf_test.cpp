@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <thread>
 
 #include "crypto/password_kdf.hpp"
@@ -24,6 +25,33 @@ TEST(PasswordKeyDerive, RestoresItsTableAndRepeatsItsResult) {
   const Key first = Derive("correct horse", 1);
   EXPECT_TRUE(PasswordTableIsIdentity());
   EXPECT_EQ(Derive("correct horse", 1), first);
+}
+
+// Results pinned from the first implementation: any change to the
+// derivation's arithmetic must leave every byte as it was.
+TEST(PasswordKeyDerive, KnownResults) {
+  struct Case {
+    const char* password;
+    uint8_t salt_seed;
+    const char* hex;
+  };
+  const Case cases[] = {
+      {"correct horse", 1, "7c1e7f0b3ee608f88ed49bee15ad0dc05b2c6cee78c9646648dc21139e89a87c44fea3f439b4bca9"},
+      {"", 7, "f365cbe9d520cb22f20ed0a831d3d935c2677ebcdcc64d74bf266dddc3991c8bf5b30a2b2b5c0eae"},
+      {"x", 200, "ee737acf7712b44feb3b48e2ef24298c4c4a9d3cd615955ec6d3bc27987626dccffde831a3def5d0"},
+      {"a much longer password with more than forty bytes in it, ok", 33,
+       "22c582198cd3f3286a8bb7ab6222bd7874fc6f1a8d6aef62d94ce5250099dcbf3a60ca9925bc8b7d"},
+  };
+  for (const Case& c : cases) {
+    const Key key = Derive(c.password, c.salt_seed);
+    std::string hex;
+    for (uint8_t b : key) {
+      static const char kDigits[] = "0123456789abcdef";
+      hex += kDigits[b >> 4];
+      hex += kDigits[b & 15];
+    }
+    EXPECT_EQ(hex, c.hex) << c.password;
+  }
 }
 
 TEST(PasswordKeyDerive, DependsOnPasswordAndSalt) {

@@ -1,147 +1,215 @@
-// One headless ORV node: the start-up and shutdown of the application
-// around the network endpoint, in the order the desktop program keeps.
+// The running telephone: the start-up and shutdown of every engine around
+// the network endpoint, each in its fixed order, the "Bootstrap" command,
+// "Connect to..." and the return from sleep. The desktop program and the
+// headless node run the same object; what they show goes through the UI
+// port (messages, questions, and the windows the sequences open and close)
+// and the hooks below.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/app_context.hpp"
 #include "app/app_network_host.hpp"
+#include "app/dispatcher.hpp"
+#include "app/held_endpoint.hpp"
 #include "app/log_sink.hpp"
-#include "app/password_service.hpp"
-#include "app/password_timer.hpp"
-#include "app/ui_port.hpp"
-#include "daemon/daemon_options.hpp"
-#include "daemon/node_policies.hpp"
-#include "net/endpoint.hpp"
-#include "net/payload_sender.hpp"
-#include "app/store_adapters.hpp"
-#include "store/contact_store.hpp"
-#include "transfer/file_transfer_engine.hpp"
-#include "chat/conversations.hpp"
-#include "dht/dht_engine.hpp"
-#include "app/main_window/main_window_controller.hpp"
-#include "app/main_window/main_window_inbox.hpp"
-#include "app/main_window/engine_adapters.hpp"
-#include "app/main_window/endpoint_peer_directory.hpp"
 #include "app/main_window/app_identity_parts.hpp"
 #include "app/main_window/contacts_saver.hpp"
-#include "dht/endpoint_dht_network.hpp"
-#include <functional>
-#include "chat/conversation_network.hpp"
-#include "chat/chat_log.hpp"
+#include "app/main_window/endpoint_peer_directory.hpp"
+#include "app/main_window/engine_adapters.hpp"
+#include "app/main_window/main_window_controller.hpp"
+#include "app/main_window/main_window_inbox.hpp"
+#include "app/password_service.hpp"
+#include "app/password_timer.hpp"
+#include "app/store_adapters.hpp"
+#include "app/ui_port.hpp"
 #include "chat/call_voice.hpp"
-#include "app/dispatcher.hpp"
+#include "chat/chat_log.hpp"
+#include "chat/conversation_network.hpp"
+#include "chat/conversations.hpp"
+#include "dht/dht_engine.hpp"
+#include "net/endpoint.hpp"
+#include "net/payload_sender.hpp"
 #include "netsetup/miniupnpc_client.hpp"
 #include "netsetup/port_mapping.hpp"
 #include "platform/single_instance.hpp"
 #include "settings/autostart.hpp"
 #include "settings/profile_paths.hpp"
 #include "settings/settings.hpp"
+#include "settings/settings_file.hpp"
+#include "store/contact_store.hpp"
+#include "transfer/file_transfer_engine.hpp"
 
 namespace orv {
 
-// What the node's engines report to: the control interface's event lines.
-// Each may be null (nothing reported).
-// The dispatcher is the node's interface thread; without it the node runs
-// no conversations.
-struct NodeHooks {
+struct AppOptions {
+  std::string profile;  // the profile directory; empty: the default one
+};
+
+// What the engines report to, and the program's own parts the sequences
+// reach. Each may be null (nothing reported, nothing done). Without a
+// dispatcher (the interface thread) the program runs no conversations and
+// no main window logic.
+struct AppHooks {
   Dispatcher* dispatcher = nullptr;
   TransferEvents* transfer_events = nullptr;
   ConversationEvents* conversation_events = nullptr;
   VoiceProvider* voice = nullptr;
   DhtEvents* dht_events = nullptr;
-  MainWindowEvents* main_window_events = nullptr;  // with the prompts: the node runs the main window's logic
+  MainWindowEvents* main_window_events = nullptr;  // with the prompts: the main window's logic runs
   MainWindowPrompts* main_window_prompts = nullptr;
+  IdleTimeSource* idle = nullptr;  // the person's idle time (none: never idle)
   // A user was found by name among the connected peers (any thread).
   std::function<void(const uint32_t* user_id)> user_found;
+  // The audio devices named in the settings are chosen, with the levels.
+  std::function<void(const Settings&)> select_audio_devices;
+  // The levels of the speaker and microphone as the calls left them, copied
+  // into the settings at shutdown (Volume, MicLevel).
+  std::function<void(Settings&)> audio_levels;
+  // Each step of the start-up and shutdown sequences as it runs, by name.
+  std::function<void(std::string_view step)> step;
 };
 
-class Node {
+class Application {
  public:
-  // `log_sink` gets every log line (the control interface's log events).
-  Node(UiPort& ui, DaemonOptions options, std::shared_ptr<LogSink> log_sink = nullptr, NodeHooks hooks = {});
-  ~Node();
-  Node(const Node&) = delete;
-  Node& operator=(const Node&) = delete;
+  // `log_sink` gets every log line as well as the log file.
+  Application(UiPort& ui, AppOptions options, std::shared_ptr<LogSink> log_sink = nullptr, AppHooks hooks = {});
+  ~Application();
+  Application(const Application&) = delete;
+  Application& operator=(const Application&) = delete;
 
-  // Start-up: application context, settings (a first run offers to make a
-  // key), log (also echoed to stdout), key file, endpoint (asks for the
-  // password), password timer, seed file. False when the node cannot run.
+  // The start-up sequence. False when the program cannot run (no secure
+  // memory, no profile directory, another copy with the same key): Stop
+  // then meets only what was made.
   bool Start();
 
-  // "Bootstrap": drops every session and enables the network.
+  // "Bootstrap": drops every session, enables the network, and has the DHT
+  // bootstrap. Run once as the loop starts, and whenever the person asks.
   void Bootstrap();
 
-  // Opens a session to the peer at that address (a ping starts it). False
-  // while the network is not enabled.
+  // "Connect to...": opens a session to the peer at that address (a ping
+  // starts it). False while the network is not enabled.
   bool Connect(uint32_t ipv4, uint16_t port);
 
-  // Shutdown: every connected peer gets "ses_terminate", the settings and
-  // the seed file are saved, the secrets wiped, the log closed.
+  // The computer woke from sleep: the port mapping is made again when
+  // EnableUPnP is set. Interface thread.
+  void Resumed();
+
+  // The shutdown sequence; harmless when repeated.
   void Stop();
 
-  // What the engines and command handlers use once Start succeeded (null
-  // or empty before).
+  // What the engines and commands use once Start succeeded (null before).
   NetworkEndpoint* endpoint() { return endpoint_.get(); }
   AppContext* context() { return ctx_.get(); }
   const Settings& settings() const { return settings_; }
   const ProfilePaths& paths() const { return paths_; }
-  NodePolicies policies() const { return PoliciesFromSettings(settings_); }
   ContactStore* store() { return store_.get(); }
   FileTransferEngine* transfers() { return transfers_.get(); }
   // Interface thread only.
   Conversations* conversations() { return conversations_.get(); }
   DhtEngine* dht() { return dht_.get(); }
   MainWindowController* main_window() { return main_window_.get(); }
+  const PortMappingState& port_mapping() const { return mapping_; }
 
  private:
-  void LoadOrMakeKey();
+  struct Step {
+    std::string_view name;
+    bool (Application::*run)();  // false: the sequence stops here (start-up only)
+  };
+  static const std::vector<Step>& StartupSteps();
+  static const std::vector<Step>& ShutdownSteps();
+  bool RunSteps(const std::vector<Step>& steps);
+
+  // application_startup.cpp: one function per start-up step.
+  bool CreateContext();
+  bool ReadSettings();
+  bool OpenLog();
+  bool ShowFirstWindow();
+  bool LoadKey();
   bool TakeSingleInstance();
-  void SaveSettingsNow();
-  // node_engines.cpp: the engines above the endpoint and their files.
-  void StartEngines();
-  void StartConversations();
-  void StartDht();
+  bool MapPort();
+  bool CreateDht();
+  bool CreateEndpoint();
+  bool CreateStore();
+  bool CreateTransfers();
+  bool CreateConversations();
+  bool StartMainTimer();
+  bool StartPasswordTimer();
+  bool SelectAudioDevices();
+  bool LoadNetworkFileStep();
+  bool LoadContactsStep();
+  bool LoadDownloadsStep();
+  bool RefreshSeed();
+  bool SetOnline();
+  bool CreateToolWindows();
+  bool EndSplash();
+
+  // application_shutdown.cpp: one function per shutdown step; each acts
+  // only on what exists, and says whether it did anything.
+  bool CloseToolWindows();
+  bool StopMainTimer();
+  bool StopPasswordTimer();
+  bool SaveNetworkFileStep();
+  bool SignContacts();
+  bool SaveDownloadsStep();
+  bool RefreshSeedAtExit();
+  bool CloseConversations();
+  bool StopTransfers();
+  bool StopDht();
+  bool CloseEndpointStep();
+  bool FreeStore();
+  bool SaveSettingsStep();
+  bool RemovePortMapping();
+  bool WipeSecrets();
+  bool CloseLogStep();
+  bool ReleaseContext();
+
   void StartMainWindow();
   void StopMainWindow();
-  void StopEngines();
-  void LoadStoreFiles();
-  void SaveStoreFiles();
+  void SetConsumers();
 
   UiPort& ui_;
-  DaemonOptions options_;
+  AppOptions options_;
   std::shared_ptr<LogSink> log_sink_;
+  AppHooks hooks_;
   ProfilePaths paths_;
   AutostartEntry autostart_;
   Settings settings_;
+  SettingsRead read_;
+  bool started_ = false;
+  bool splash_ = false;
+  bool tool_windows_ = false;
   std::unique_ptr<AppContext> ctx_;
   std::unique_ptr<PasswordService> passwords_;
   std::unique_ptr<AppNetworkHost> host_;
   std::unique_ptr<NetworkEndpoint> endpoint_;
   std::unique_ptr<PasswordTimer> timer_;
-  NodeHooks hooks_;
   std::unique_ptr<InstanceLock> instance_lock_;
   std::unique_ptr<MiniupnpcClient> upnp_;
   PortMappingState mapping_;
+  // The engines made before the endpoint send through these once it opens.
+  HeldPayloadSender sender_;
+  HeldDhtNetwork dht_network_;
+  std::unique_ptr<SteadyDhtClock> dht_clock_;
+  std::unique_ptr<DhtEngine> dht_;
   std::unique_ptr<ContactStore> store_;
   std::unique_ptr<StoreContactDirectory> contact_directory_;
   std::unique_ptr<StoreDownloadsRecord> downloads_record_;
-  std::unique_ptr<EndpointPayloadSender> sender_;
   std::unique_ptr<FileTransferEngine> transfers_;
   std::unique_ptr<EndpointConversationNetwork> conversation_network_;
   std::unique_ptr<HostChatLogKeys> chat_log_keys_;
   std::unique_ptr<Conversations> conversations_;
-  std::unique_ptr<EndpointDhtNetwork> dht_network_;
-  std::unique_ptr<SteadyDhtClock> dht_clock_;
-  std::unique_ptr<DhtEngine> dht_;
   // The main window's logic: contact list, presence, contact commands.
   std::unique_ptr<EndpointPeerDirectory> peer_directory_;
   std::unique_ptr<DhtContactLocator> locator_;
   std::unique_ptr<ConversationsControl> conversation_control_;
   std::unique_ptr<EngineTransferStarter> transfer_starter_;
-  NoIdleTime idle_;
+  NoIdleTime no_idle_;
   std::unique_ptr<AppOwnIdentity> own_identity_;
   std::unique_ptr<AppContactsSigner> signer_;
   std::unique_ptr<ContactsSaver> saver_;

@@ -22,6 +22,11 @@ inline constexpr std::string_view kTitleQuestion = "Question";
 
 enum class MessageIcon { kError, kWarning, kQuestion, kInformation };
 
+// The program's own windows that the start-up and shutdown sequences open
+// and close. The tool windows ("Log", "Network", "Kademlia", "Downloads")
+// are made hidden and shown from the menu; the splash is the "About" window.
+enum class AppWindow { kMain, kSplash, kLog, kNetwork, kKademlia, kDownloads, kChats };
+
 // The three password dialogs.
 enum class PasswordMode {
   kEnter,     // "Enter Password": password and the "Remember" box
@@ -95,6 +100,12 @@ class UiPort {
   // Opens or closes the local UDP port in the firewall (`OpenFirewall`).
   virtual void OpenFirewallPort(uint16_t port) = 0;
   virtual void CloseFirewallPort(uint16_t port) = 0;
+
+  // The program's windows: made (shown or hidden) and closed in the order of
+  // the start-up and shutdown sequences. A program without windows ignores
+  // them. kChats closes every chat window at once.
+  virtual void OpenWindow(AppWindow /*window*/, bool /*shown*/) {}
+  virtual void CloseWindow(AppWindow /*window*/) {}
 };
 
 }  // namespace orv

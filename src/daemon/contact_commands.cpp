@@ -22,7 +22,7 @@ Reply Result(CommandResult result, const uint32_t* user_id) {
 using PeerCommand = CommandResult (MainWindowController::*)(const PeerRef&);
 
 // A command on the contact the UserId in argument 0 names.
-CommandHandler OnPeer(Node& node, PeerCommand command) {
+CommandHandler OnPeer(Application& node, PeerCommand command) {
   return [&node, command](const CommandArgs& args) {
     MainWindowController* window = node.main_window();
     if (!window) return Reply::Error("the node has no contact list");
@@ -32,7 +32,7 @@ CommandHandler OnPeer(Node& node, PeerCommand command) {
 
 // A command that needs only the controller.
 template <typename Action>
-CommandHandler OnWindow(Node& node, Action action) {
+CommandHandler OnWindow(Application& node, Action action) {
   return [&node, action](const CommandArgs& args) {
     MainWindowController* window = node.main_window();
     if (!window) return Reply::Error("the node has no contact list");
@@ -54,7 +54,7 @@ Reply Info(MainWindowController& window, const CommandArgs& args) {
 
 }  // namespace
 
-void AddContactCommands(CommandRegistry& registry, Node& node) {
+void AddContactCommands(CommandRegistry& registry, Application& node) {
   registry.Add({"contacts", {}, "the contact list with the status of each contact",
                 OnWindow(node, [](MainWindowController& w, const CommandArgs&) { return Contacts(w); })});
   registry.Add({"add", {UserIdArg()}, "adds the user to the contacts (not authorized)",

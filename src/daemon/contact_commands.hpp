@@ -4,10 +4,10 @@
 #pragma once
 
 #include "daemon/command_registry.hpp"
-#include "daemon/node.hpp"
+#include "app/application.hpp"
 
 namespace orv {
 
-void AddContactCommands(CommandRegistry& registry, Node& node);
+void AddContactCommands(CommandRegistry& registry, Application& node);
 
 }  // namespace orv

@@ -27,7 +27,7 @@ Fields ConversationFields(const ConversationSummary& c) {
 
 // Runs `action` on the open conversation with the UserId in argument 0.
 template <typename Action>
-Reply WithOpen(Node& node, const CommandArgs& args, Action action) {
+Reply WithOpen(Application& node, const CommandArgs& args, Action action) {
   Conversations* conversations = node.conversations();
   if (!conversations) return Reply::Error("the node has no conversations");
   std::shared_ptr<Conversation> c = conversations->FindByUserId(args.UserId(0));
@@ -35,7 +35,7 @@ Reply WithOpen(Node& node, const CommandArgs& args, Action action) {
   return action(*c);
 }
 
-Reply Chat(Node& node, const CommandArgs& args) {
+Reply Chat(Application& node, const CommandArgs& args) {
   Conversations* conversations = node.conversations();
   if (!conversations) return Reply::Error("the node has no conversations");
   std::shared_ptr<Conversation> c = OpenWith(*conversations, args.Peer(0));
@@ -44,7 +44,7 @@ Reply Chat(Node& node, const CommandArgs& args) {
   return Reply::Ok(Fields().Number("conversation", c->id()));
 }
 
-Reply Call(Node& node, const CommandArgs& args) {
+Reply Call(Application& node, const CommandArgs& args) {
   Conversations* conversations = node.conversations();
   if (!conversations) return Reply::Error("the node has no conversations");
   std::shared_ptr<Conversation> c = OpenWith(*conversations, args.Peer(0));
@@ -54,7 +54,7 @@ Reply Call(Node& node, const CommandArgs& args) {
   return Reply::Ok(Fields().Number("conversation", c->id()));
 }
 
-Reply ListConversations(Node& node) {
+Reply ListConversations(Application& node) {
   Conversations* conversations = node.conversations();
   if (!conversations) return Reply::Error("the node has no conversations");
   Reply reply;
@@ -65,7 +65,7 @@ Reply ListConversations(Node& node) {
 
 }  // namespace
 
-void AddConversationCommands(CommandRegistry& registry, Node& node) {
+void AddConversationCommands(CommandRegistry& registry, Application& node) {
   registry.Add({"chat", {PeerArg(), TextArg()}, "sends a chat message (opens the conversation when needed)",
                 [&node](const CommandArgs& args) { return Chat(node, args); }});
   registry.Add({"call", {PeerArg()}, "calls the user", [&node](const CommandArgs& args) { return Call(node, args); }});

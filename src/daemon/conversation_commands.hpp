@@ -3,11 +3,11 @@
 #pragma once
 
 #include "daemon/command_registry.hpp"
-#include "daemon/node.hpp"
+#include "app/application.hpp"
 
 namespace orv {
 
 // chat, call, answer, refuse, hangup, conversations.
-void AddConversationCommands(CommandRegistry& registry, Node& node);
+void AddConversationCommands(CommandRegistry& registry, Application& node);
 
 }  // namespace orv

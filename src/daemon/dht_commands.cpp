@@ -18,7 +18,7 @@ Reply Locate(DhtEngine& dht, const uint32_t* user_id) {
 }
 
 // What `find` was given: a UserId, an address (IP or IP:PORT) or a name.
-Reply Find(Node& node, DhtEngine& dht, const std::string& text) {
+Reply Find(Application& node, DhtEngine& dht, const std::string& text) {
   PeerRef peer;
   if (ParseUserId(text, peer.user_id)) return Locate(dht, peer.user_id);
   uint32_t ipv4 = 0;
@@ -50,7 +50,7 @@ Reply Nodes(DhtEngine& dht) {
 }
 
 template <typename Action>
-Reply WithDht(Node& node, Action action) {
+Reply WithDht(Application& node, Action action) {
   DhtEngine* dht = node.dht();
   if (!dht || !node.endpoint()) return Reply::Error("the node has no DHT");
   return action(*dht);
@@ -58,7 +58,7 @@ Reply WithDht(Node& node, Action action) {
 
 }  // namespace
 
-void AddDhtCommands(CommandRegistry& registry, Node& node) {
+void AddDhtCommands(CommandRegistry& registry, Application& node) {
   registry.Add({"find", {TextArg("NAME|ID|IP")}, "finds a user by name, UserId or address",
                 [&node](const CommandArgs& args) {
                   return WithDht(node, [&](DhtEngine& dht) { return Find(node, dht, args.Text(0)); });

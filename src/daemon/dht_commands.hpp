@@ -2,10 +2,10 @@
 #pragma once
 
 #include "daemon/command_registry.hpp"
-#include "daemon/node.hpp"
+#include "app/application.hpp"
 
 namespace orv {
 
-void AddDhtCommands(CommandRegistry& registry, Node& node);
+void AddDhtCommands(CommandRegistry& registry, Application& node);
 
 }  // namespace orv

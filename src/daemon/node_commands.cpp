@@ -1,6 +1,7 @@
 #include "daemon/node_commands.hpp"
 
 #include "app/event_log.hpp"
+#include "daemon/node_policies.hpp"
 #include "identity/utf16.hpp"
 #include "net/endpoint.hpp"
 #include "net/peer_table.hpp"
@@ -8,7 +9,7 @@
 namespace orv {
 namespace {
 
-Reply Status(Node& node) {
+Reply Status(Application& node) {
   NetworkEndpoint* endpoint = node.endpoint();
   if (!endpoint) return Reply::Error("the network is not open");
   const uint32_t zero[kUserIdWords] = {};
@@ -17,7 +18,7 @@ Reply Status(Node& node) {
   return Reply::Ok(StatusFields(*endpoint, has_key ? ctx->key().certificate.user_id : zero));
 }
 
-Reply Peers(Node& node, const CommandArgs& args) {
+Reply Peers(Application& node, const CommandArgs& args) {
   NetworkEndpoint* endpoint = node.endpoint();
   if (!endpoint) return Reply::Error("the network is not open");
   const bool all = args.Has(0);
@@ -28,14 +29,14 @@ Reply Peers(Node& node, const CommandArgs& args) {
   return reply;
 }
 
-Reply Connect(Node& node, const CommandArgs& args) {
+Reply Connect(Application& node, const CommandArgs& args) {
   const PeerRef& target = args.Peer(0);
   if (!node.Connect(target.ipv4, target.port)) return Reply::Error("the network is not enabled");
   return Reply::Ok(Fields().Address("address", target.ipv4, target.port));
 }
 
-Reply Policies(const Node& node) {
-  const NodePolicies policies = node.policies();
+Reply Policies(const Application& node) {
+  const NodePolicies policies = PoliciesFromSettings(node.settings());
   return Reply::Ok(Fields()
                        .Flag("AllowAnyone", policies.AllowAnyone)
                        .Flag("AutoReceiveFiles", policies.AutoReceiveFiles)
@@ -68,7 +69,7 @@ Fields PeerFields(NetworkEndpoint& endpoint, const PeerStatus& peer) {
       .Text("state", PeerStateText(peer));
 }
 
-void AddNodeCommands(CommandRegistry& registry, Node& node, Dispatcher& dispatcher,
+void AddNodeCommands(CommandRegistry& registry, Application& node, Dispatcher& dispatcher,
                      std::function<void()> request_stop) {
   registry.Add({"status", {}, "the node: port, user id, network enabled, peers and sessions",
                 [&node](const CommandArgs&) { return Status(node); }});

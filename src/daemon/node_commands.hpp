@@ -6,13 +6,13 @@
 
 #include "app/dispatcher.hpp"
 #include "daemon/command_registry.hpp"
-#include "daemon/node.hpp"
+#include "app/application.hpp"
 
 namespace orv {
 
 // Registers the node's commands. `request_stop` begins the orderly shutdown;
 // `quit` calls it after its reply is on its way.
-void AddNodeCommands(CommandRegistry& registry, Node& node, Dispatcher& dispatcher,
+void AddNodeCommands(CommandRegistry& registry, Application& node, Dispatcher& dispatcher,
                      std::function<void()> request_stop);
 
 // The fields of `status` and of one `peers` item (also for tests).

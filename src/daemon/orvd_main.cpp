@@ -33,11 +33,12 @@
 #include "daemon/transfer_commands.hpp"
 #include "daemon/transfer_lines.hpp"
 #include "daemon/daemon_options.hpp"
-#include "daemon/node.hpp"
+#include "app/application.hpp"
 #include "daemon/node_commands.hpp"
 #include "daemon/session_watch.hpp"
 #include "daemon/terminal_input.hpp"
 #include "daemon/terminal_ui_port.hpp"
+#include "platform/sleep_watch.hpp"
 
 namespace {
 
@@ -99,7 +100,7 @@ int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
   orv::TransferLines transfer_lines(control.events());
   orv::DhtLines dht_lines(control.events());
   orv::MainWindowLines main_window_lines(control.events());
-  orv::NodeHooks hooks;
+  orv::AppHooks hooks;
   hooks.dispatcher = dispatcher.get();
   hooks.conversation_events = &conversation_lines;
   hooks.transfer_events = &transfer_lines;
@@ -107,7 +108,11 @@ int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
   hooks.voice = voice.get();
   hooks.main_window_events = &main_window_lines;
   hooks.main_window_prompts = &main_window_lines;
-  orv::Node* running = nullptr;  // set once the node exists
+  hooks.select_audio_devices = [&voice](const orv::Settings& settings) {
+    voice->SelectAudioDevices(settings);
+    voice->SetAutomaticGain(settings.AGC);
+  };
+  orv::Application* running = nullptr;  // set once the node exists
   // A user found by name among the connected peers: its line, and on the
   // interface thread it is located and its contact row selected.
   hooks.user_found = [&control, &dispatcher, &running](const uint32_t* id) {
@@ -118,7 +123,7 @@ int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
       if (orv::MainWindowController* window = running ? running->main_window() : nullptr) window->UserFound(copy.data());
     });
   };
-  orv::Node node(ui, options, control.log_sink(), hooks);
+  orv::Application node(ui, orv::AppOptions{options.profile}, control.log_sink(), hooks);
   running = &node;
   const bool started = node.Start();
   if (!started || !ui.fatal_reason().empty()) {
@@ -127,8 +132,6 @@ int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
     return 1;
   }
 
-  voice->SelectAudioDevices(node.settings());
-  voice->SetAutomaticGain(node.settings().AGC);
   // The engines' commands and events are added here, before any transport
   // opens; their handlers run on `dispatcher`.
   orv::AddNodeCommands(control.commands(), node, *dispatcher, RequestStop);
@@ -141,7 +144,11 @@ int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
     if (orv::MainWindowController* window = node.main_window()) window->ConnectionRequestArrived(peer);
   });
   orv::SessionWatch sessions(*node.endpoint(), control.events());
-  dispatcher->StartTimer(kSessionWatchTimer, 1000, [&sessions] { sessions.Tick(); });
+  orv::SleepWatch sleep;
+  dispatcher->StartTimer(kSessionWatchTimer, 1000, [&sessions, &sleep, &node] {
+    sessions.Tick();
+    if (sleep.Resumed()) node.Resumed();
+  });
 
   node.Bootstrap();
   if (options.connect_ip) node.Connect(*options.connect_ip, options.connect_port);

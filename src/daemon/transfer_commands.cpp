@@ -10,7 +10,7 @@ namespace {
 constexpr int64_t kMaxHandle = 0xFFFFFFFF;
 
 // A UserId alone is completed with the address the peer table knows.
-bool CompletePeer(Node& node, PeerRef& peer) {
+bool CompletePeer(Application& node, PeerRef& peer) {
   if (peer.ipv4 != 0 && peer.port != 0) return true;
   NetworkEndpoint* endpoint = node.endpoint();
   if (!endpoint) return false;
@@ -23,7 +23,7 @@ bool CompletePeer(Node& node, PeerRef& peer) {
   return false;
 }
 
-Reply Send(Node& node, const CommandArgs& args) {
+Reply Send(Application& node, const CommandArgs& args) {
   FileTransferEngine* transfers = node.transfers();
   if (!transfers) return Reply::Error("the node has no file transfers");
   PeerRef peer = args.Peer(0);
@@ -33,7 +33,7 @@ Reply Send(Node& node, const CommandArgs& args) {
   return Reply::Ok(Fields().Number("transfer", start.handle));
 }
 
-Reply Accept(Node& node, const CommandArgs& args) {
+Reply Accept(Application& node, const CommandArgs& args) {
   FileTransferEngine* transfers = node.transfers();
   if (!transfers) return Reply::Error("the node has no file transfers");
   const auto handle = static_cast<uint32_t>(args.Integer(0));
@@ -50,7 +50,7 @@ Reply Accept(Node& node, const CommandArgs& args) {
   return Reply::Error("no transfer request with that number");
 }
 
-Reply Cancel(Node& node, const CommandArgs& args) {
+Reply Cancel(Application& node, const CommandArgs& args) {
   FileTransferEngine* transfers = node.transfers();
   if (!transfers) return Reply::Error("the node has no file transfers");
   const auto handle = static_cast<uint32_t>(args.Integer(0));
@@ -58,7 +58,7 @@ Reply Cancel(Node& node, const CommandArgs& args) {
   return Reply::Ok(Fields().Number("transfer", handle));
 }
 
-Reply ListTransfers(Node& node) {
+Reply ListTransfers(Application& node) {
   FileTransferEngine* transfers = node.transfers();
   if (!transfers) return Reply::Error("the node has no file transfers");
   Reply reply;
@@ -67,7 +67,7 @@ Reply ListTransfers(Node& node) {
   return reply;
 }
 
-Reply ListDownloads(Node& node) {
+Reply ListDownloads(Application& node) {
   ContactStore* store = node.store();
   if (!store) return Reply::Error("the node has no contact store");
   Reply reply;
@@ -84,7 +84,7 @@ Reply ListDownloads(Node& node) {
 
 }  // namespace
 
-void AddTransferCommands(CommandRegistry& registry, Node& node) {
+void AddTransferCommands(CommandRegistry& registry, Application& node) {
   registry.Add({"send", {PeerArg(), PathArg()}, "offers the file to the user",
                 [&node](const CommandArgs& args) { return Send(node, args); }});
   registry.Add({"accept", {IntegerArg("TRANSFER", 1, kMaxHandle), Optional(PathArg())},

@@ -2,11 +2,11 @@
 #pragma once
 
 #include "daemon/command_registry.hpp"
-#include "daemon/node.hpp"
+#include "app/application.hpp"
 
 namespace orv {
 
 // send, accept, cancel, transfers, downloads.
-void AddTransferCommands(CommandRegistry& registry, Node& node);
+void AddTransferCommands(CommandRegistry& registry, Application& node);
 
 }  // namespace orv

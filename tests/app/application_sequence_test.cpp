@@ -1,0 +1,244 @@
+// The start-up and shutdown sequences of the whole program, run for real in
+// a profile of their own (UDP on a port the system picks, no router): what
+// the person sees through the UI port and each step as it ends, in one
+// ordered list.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/application.hpp"
+#include "app/manual_dispatcher.hpp"
+#include "app/scripted_ui_port.hpp"
+#include "identity/key_file.hpp"
+#include "main_window_fixture.hpp"
+#include "support/temp_dir.hpp"
+#include "support/test_identity.hpp"
+
+namespace orv {
+namespace {
+
+using Events = std::vector<std::string>;
+
+const char* WindowName(AppWindow w) {
+  switch (w) {
+    case AppWindow::kMain: return "main";
+    case AppWindow::kSplash: return "splash";
+    case AppWindow::kLog: return "log";
+    case AppWindow::kNetwork: return "network";
+    case AppWindow::kKademlia: return "kademlia";
+    case AppWindow::kDownloads: return "downloads";
+    case AppWindow::kChats: return "chats";
+  }
+  return "?";
+}
+
+// Answers as the script says and writes every window and message into the
+// shared list.
+class RecordingUi final : public UiPort {
+ public:
+  explicit RecordingUi(Events& events) : events_(events) {}
+  ScriptedUiPort script;
+
+  void ShowMessage(std::string_view title, std::string_view text, MessageIcon icon) override {
+    events_.push_back("message " + std::string(title) + ": " + std::string(text));
+    script.ShowMessage(title, text, icon);
+  }
+  bool AskYesNo(std::string_view title, std::string_view text, MessageIcon icon) override {
+    return script.AskYesNo(title, text, icon);
+  }
+  PasswordAnswer AskPassword(const PasswordRequest& request) override {
+    events_.push_back("password asked");
+    return script.AskPassword(request);
+  }
+  void CollectEntropy(EntropySink& sink) override { script.CollectEntropy(sink); }
+  void SetPreventSleep(bool prevent) override { script.SetPreventSleep(prevent); }
+  void OpenFirewallPort(uint16_t port) override { script.OpenFirewallPort(port); }
+  void CloseFirewallPort(uint16_t port) override { script.CloseFirewallPort(port); }
+  void OpenWindow(AppWindow w, bool shown) override {
+    events_.push_back(std::string("open ") + WindowName(w) + (shown ? " shown" : " hidden"));
+  }
+  void CloseWindow(AppWindow w) override { events_.push_back(std::string("close ") + WindowName(w)); }
+
+ private:
+  Events& events_;
+};
+
+PasswordAnswer Enter(const std::string& password) {
+  PasswordAnswer a;
+  a.accepted = true;
+  a.password = PasswordBytes(password);
+  return a;
+}
+
+// One program: its profile with Alice's key, its interface thread, and the
+// recording of everything it showed.
+struct Program {
+  Program(const std::string& profile, const std::string& settings) : ui(events) {
+    std::filesystem::create_directories(profile);
+    WriteWholeFile(profile + "/orv.set", "[Network]\nLocalPort=0\nEnableUPnP=0\n" + settings);
+    EXPECT_EQ(WriteKeyFile(profile + "/orv.key", test::Alice().record), KeyFileWrite::kWritten);
+    ui.script.AnswerPassword(Enter(test::Alice().password));
+    AppHooks hooks;
+    hooks.dispatcher = &dispatcher;
+    hooks.main_window_events = &window_events;
+    hooks.main_window_prompts = &prompts;
+    hooks.select_audio_devices = [this](const Settings&) { events.push_back("audio devices selected"); };
+    hooks.audio_levels = [this](Settings&) { events.push_back("audio levels kept"); };
+    hooks.step = [this](std::string_view step) { events.push_back("step " + std::string(step)); };
+    app = std::make_unique<Application>(ui, AppOptions{profile}, nullptr, hooks);
+  }
+  static void WriteWholeFile(const std::string& path, const std::string& text) {
+    FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(f);
+    std::fwrite(text.data(), 1, text.size(), f);
+    std::fclose(f);
+  }
+  // What was recorded since the last call.
+  Events Take() {
+    Events taken;
+    taken.swap(events);
+    return taken;
+  }
+
+  Events events;
+  RecordingUi ui;
+  ManualDispatcher dispatcher;
+  test::RecordingEvents window_events;
+  test::ScriptedPrompts prompts;
+  std::unique_ptr<Application> app;
+};
+
+class ApplicationSequence : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("XDG_RUNTIME_DIR");
+    if (old) saved_runtime_ = old;
+    had_runtime_ = old != nullptr;
+    ::setenv("XDG_RUNTIME_DIR", dir.path().c_str(), 1);
+  }
+  void TearDown() override {
+    if (had_runtime_) ::setenv("XDG_RUNTIME_DIR", saved_runtime_.c_str(), 1);
+    else ::unsetenv("XDG_RUNTIME_DIR");
+  }
+  test::TempDir dir;
+  std::string saved_runtime_;
+  bool had_runtime_ = false;
+};
+
+const Events kStartup = {
+    "step context",
+    "step settings",
+    "open log hidden",
+    "step log",
+    "open splash shown",
+    "step first window",
+    "step key",
+    "step single instance",
+    "step port mapping",
+    "step dht",
+    "password asked",
+    "step endpoint",
+    "step contact store",
+    "step file transfer",
+    "step conversations",
+    "step main timer",
+    "step password timer",
+    "audio devices selected",
+    "step audio devices",
+    "step network file",
+    "step contacts",
+    "step downloads",
+    "step seed",
+    "step online",
+    "open network hidden",
+    "open kademlia hidden",
+    "open downloads hidden",
+    "step tool windows",
+    "close splash",
+    "open main shown",
+    "step splash end",
+};
+
+const Events kShutdown = {
+    "close network",
+    "close kademlia",
+    "step tool windows",
+    "step main timer",
+    "step password timer",
+    "step network file",
+    "step downloads",
+    "step seed",
+    "close chats",
+    "step conversations",
+    "step file transfer",
+    "step dht",
+    "step endpoint",
+    "step contact store",
+    "audio levels kept",
+    "step settings",
+    "step port mapping",
+    "step secrets",
+    "close log",
+    "step log",
+    "step context",
+};
+
+TEST_F(ApplicationSequence, StartsAndStopsInTheirOrder) {
+  Program program(dir / "alice", "");
+  ASSERT_TRUE(program.app->Start());
+  EXPECT_EQ(program.Take(), kStartup);
+  ASSERT_NE(program.app->endpoint(), nullptr);
+  EXPECT_NE(program.app->main_window(), nullptr);
+  EXPECT_EQ(program.window_events.marks, std::vector<Presence>{Presence::kOnline});
+  program.app->Stop();
+  EXPECT_EQ(program.Take(), kShutdown);
+  EXPECT_EQ(program.app->endpoint(), nullptr);
+  program.app->Stop();  // a second shutdown finds nothing to do
+  EXPECT_TRUE(program.Take().empty());
+}
+
+TEST_F(ApplicationSequence, WithoutSplashTheMainWindowShowsAtOnce) {
+  Program program(dir / "alice", "[System]\nShowSplashWindow=0\n");
+  ASSERT_TRUE(program.app->Start());
+  const Events events = program.Take();
+  Events windows;
+  for (const std::string& e : events)
+    if (e.rfind("open ", 0) == 0 || e.rfind("close ", 0) == 0) windows.push_back(e);
+  EXPECT_EQ(windows, (Events{"open log hidden", "open main shown", "open network hidden", "open kademlia hidden",
+                             "open downloads hidden"}));
+}
+
+// A second copy with the same key warns, asks the first to show itself and
+// ends; its shutdown meets only what its start-up made.
+TEST_F(ApplicationSequence, ASecondCopyWithTheSameKeyStopsAfterTheSingleInstanceStep) {
+  Program first(dir / "first", "");
+  ASSERT_TRUE(first.app->Start());
+  first.Take();
+  Program second(dir / "second", "");
+  EXPECT_FALSE(second.app->Start());
+  EXPECT_EQ(second.Take(),
+            (Events{"step context", "step settings", "open log hidden", "step log", "open splash shown",
+                    "step first window", "step key",
+                    "message Warning: Another copy of ORV telephone with the same ID is running. This applicaton "
+                    "will be closed and anoter shown"}));
+  EXPECT_EQ(second.app->endpoint(), nullptr);
+  second.app->Stop();
+  EXPECT_EQ(second.Take(), (Events{"step seed", "audio levels kept", "step settings", "step secrets", "close log",
+                                   "step log", "step context"}));
+  // The first copy is asked to show its main window.
+  bool shown = false;
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!shown && std::chrono::steady_clock::now() < end) {
+    first.dispatcher.RunPending();
+    for (const std::string& e : first.Take()) shown = shown || e == "open main shown";
+    if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_TRUE(shown);
+}
+
+}  // namespace
+}  // namespace orv

@@ -448,6 +448,16 @@ class Relay {
     std::lock_guard<std::mutex> g(lock_);
     return held_.size();
   }
+  // Waits (at most two seconds) until nothing has come through for `quiet`:
+  // what an earlier test left on the way has landed.
+  void WaitQuiet(std::chrono::milliseconds quiet = std::chrono::milliseconds(100)) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (std::chrono::steady_clock::now() < end) {
+      const auto last = std::chrono::steady_clock::time_point(std::chrono::steady_clock::duration(last_take_.load()));
+      if (std::chrono::steady_clock::now() - last >= quiet) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  }
 
  private:
   void Forward(Side side, const std::vector<uint8_t>& bytes) {
@@ -455,6 +465,7 @@ class Relay {
     else facing_a_.SendTo(a_port_, bytes);
   }
   void Take(Side side, std::vector<uint8_t> bytes) {
+    last_take_.store(std::chrono::steady_clock::now().time_since_epoch().count());
     std::lock_guard<std::mutex> g(lock_);
     const Verdict v = filter_ ? filter_(side, bytes) : Verdict::kPass;
     switch (v) {
@@ -480,6 +491,7 @@ class Relay {
   std::mutex lock_;
   Filter filter_;
   std::vector<std::pair<Side, std::vector<uint8_t>>> held_;
+  std::atomic<std::chrono::steady_clock::rep> last_take_{0};
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };

@@ -117,6 +117,7 @@ class NodePairTest : public ::testing::Test {
   void Start(bool threads, const TransferWindow& window = {}) {
     b_.reset();
     a_.reset();
+    pair_->relay.WaitQuiet();  // nothing of an earlier transfer is counted
     a_ = std::make_unique<TransferSide>(pair_->a, dir / "a", threads, window);
     b_ = std::make_unique<TransferSide>(pair_->b, dir / "b", threads, window);
     b_->SetAutoReceive(true);

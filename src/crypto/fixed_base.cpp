@@ -11,13 +11,11 @@ FixedBaseTable::FixedBaseTable(size_t n)
       limbs_((n + 1) / 2),
       columns_((32 * n + kRows - 1) / kRows),
       table_(kEntries * limbs_),
-      accumulator_(limbs_),
-      entry_(limbs_) {}
+      scratch_(2 * limbs_) {}
 
 void FixedBaseTable::Clear() {
   table_.Wipe();
-  accumulator_.Wipe();
-  entry_.Wipe();
+  scratch_.Wipe();
 }
 
 void FixedBaseTable::Build(MontgomeryContext& mont, const uint32_t* base, const uint32_t* modulus) {
@@ -25,8 +23,8 @@ void FixedBaseTable::Build(MontgomeryContext& mont, const uint32_t* base, const 
   mont.Setup(modulus);
   std::memcpy(Entry(0), mont.One(), bytes);
   // Entry 2^r = base^(2^(r * columns)).
-  mont.Load(accumulator_.data(), base);
-  mont.ToMontgomery(Entry(1), accumulator_.data());
+  mont.Load(scratch_.data(), base);
+  mont.ToMontgomery(Entry(1), scratch_.data());
   for (unsigned r = 1; r < kRows; ++r) {
     uint64_t* row = Entry(size_t{1} << r);
     std::memcpy(row, Entry(size_t{1} << (r - 1)), bytes);
@@ -49,8 +47,14 @@ uint32_t FixedBaseTable::Column(const uint32_t* exponent, size_t column) const {
 }
 
 void FixedBaseTable::Power(MontgomeryContext& mont, uint32_t* result, const uint32_t* exponent) {
-  uint64_t* acc = accumulator_.data();
-  uint64_t* entry = entry_.data();
+  Power(mont, result, exponent, scratch_.data());
+  scratch_.Wipe();
+}
+
+void FixedBaseTable::Power(MontgomeryContext& mont, uint32_t* result, const uint32_t* exponent,
+                           uint64_t* scratch) const {
+  uint64_t* acc = scratch;
+  uint64_t* entry = scratch + limbs_;
   size_t column = columns_ - 1;
   modexp_detail::Gather(acc, table_.data(), kEntries, limbs_, Column(exponent, column));
   while (column-- > 0) {
@@ -60,8 +64,6 @@ void FixedBaseTable::Power(MontgomeryContext& mont, uint32_t* result, const uint
   }
   mont.FromMontgomery(acc, acc);
   mont.Store(result, acc);
-  accumulator_.Wipe();
-  entry_.Wipe();
   mont.WipeScratch();
 }
 

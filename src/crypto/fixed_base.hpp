@@ -36,6 +36,12 @@ class FixedBaseTable {
   // the table was built with (still set up for m). Its working values are
   // wiped afterwards.
   void Power(MontgomeryContext& mont, uint32_t* result, const uint32_t* exponent);
+  // The same with the caller's working values (2L limbs, which the caller
+  // wipes): the table is only read, so threads may share one built table,
+  // each with its own Montgomery context set up for m.
+  void Power(MontgomeryContext& mont, uint32_t* result, const uint32_t* exponent, uint64_t* scratch) const;
+
+  size_t Limbs() const { return limbs_; }
 
  private:
   uint64_t* Entry(size_t j) { return table_.data() + j * limbs_; }
@@ -45,7 +51,7 @@ class FixedBaseTable {
   size_t limbs_ = 0;
   size_t columns_ = 0;
   SecureLimbs table_;  // kEntries entries of L limbs, Montgomery form
-  SecureLimbs accumulator_, entry_;
+  SecureLimbs scratch_;  // accumulator and entry, L limbs each
 };
 
 }  // namespace orv

@@ -69,10 +69,10 @@ void LoadSessionKeys(HandshakeCommon& ctx, bool initiator) {
 
 // Own certificate and a signature over D, sealed for the peer.
 bool SealIdentity(HandshakeCommon& ctx, uint8_t* out, const KeyRecord& record, const uint8_t* password,
-                  size_t length) {
+                  size_t length, const SignerPowers* own_powers) {
   CertificateToBytes(ctx.message.data(), record.certificate);
   if (!SignWithPassword(ctx.signature, ctx.own_signature, ctx.digest.data(), record.certificate, record, password,
-                        length))
+                        length, own_powers))
     return false;
   SignatureToBytes(ctx.message.data() + kCertificateBytes, ctx.own_signature);
   const size_t sealed = SealPacket(ctx.cipher.send, out, ctx.message.data(), kIdentityBytes);
@@ -147,7 +147,7 @@ HandshakeInitiator& HandshakeClone(HandshakeInitiator& dst, const HandshakeIniti
 }
 
 size_t HandshakeOnRequest(HandshakeResponder& resp, uint8_t* out, const uint8_t* body, const KeyRecord& record,
-                          const uint8_t* password, size_t length) {
+                          const uint8_t* password, size_t length, const SignerPowers* own_powers) {
   resp.established = false;
   ReadValue(resp.g.data(), body);
   ReadValue(resp.p.data(), body + kValueBytes);
@@ -163,7 +163,7 @@ size_t HandshakeOnRequest(HandshakeResponder& resp, uint8_t* out, const uint8_t*
   LoadSessionKeys(resp, false);
   TranscriptDigest(resp);
   WriteValue(out, resp.b_value.data());
-  const bool sealed = SealIdentity(resp, out + kValueBytes, record, password, length);
+  const bool sealed = SealIdentity(resp, out + kValueBytes, record, password, length, own_powers);
   ClearSignatureContext(resp.signature);
   BlockHashWipe(resp.hash128);
   if (!sealed) {
@@ -174,7 +174,7 @@ size_t HandshakeOnRequest(HandshakeResponder& resp, uint8_t* out, const uint8_t*
 }
 
 size_t HandshakeOnResponse(HandshakeInitiator& init, uint8_t* out, const uint8_t* body, const KeyRecord& record,
-                           const uint8_t* password, size_t length) {
+                           const uint8_t* password, size_t length, const SignerPowers* own_powers) {
   ReadValue(init.b_value.data(), body);
   bool ok = ValidateGroup(init.g.data(), init.b_value.data(), init.p.data());
   if (ok) {
@@ -183,7 +183,7 @@ size_t HandshakeOnResponse(HandshakeInitiator& init, uint8_t* out, const uint8_t
     LoadSessionKeys(init, true);
     TranscriptDigest(init);
     std::memcpy(init.cipher.digest, init.digest.data(), sizeof init.cipher.digest);
-    ok = OpenIdentity(init, body + kValueBytes) && SealIdentity(init, out, record, password, length);
+    ok = OpenIdentity(init, body + kValueBytes) && SealIdentity(init, out, record, password, length, own_powers);
   }
   if (!ok) {
     HandshakeClear(init);

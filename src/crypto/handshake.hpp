@@ -18,6 +18,7 @@
 #include "crypto/packet_seal.hpp"
 #include "crypto/public_key.hpp"
 #include "crypto/secure_words.hpp"
+#include "crypto/signer_powers.hpp"
 
 namespace orv {
 
@@ -71,14 +72,15 @@ size_t HandshakeStart(HandshakeInitiator& init, uint8_t* out);
 // Gives a pending outgoing session its own copy of a, p, g, A and the flags.
 HandshakeInitiator& HandshakeClone(HandshakeInitiator& dst, const HandshakeInitiator& src);
 
-// Responder: answers a ses_request body. Returns 3600 or 0.
+// Responder: answers a ses_request body. Returns 3600 or 0. own_powers,
+// when built for the record's certificate, saves the signature its table.
 size_t HandshakeOnRequest(HandshakeResponder& resp, uint8_t* out, const uint8_t* body, const KeyRecord& record,
-                          const uint8_t* password, size_t length);
+                          const uint8_t* password, size_t length, const SignerPowers* own_powers = nullptr);
 
 // Initiator: checks a ses_response body and writes the ses_confirm body.
-// Returns 3088 or 0.
+// Returns 3088 or 0. own_powers as for HandshakeOnRequest.
 size_t HandshakeOnResponse(HandshakeInitiator& init, uint8_t* out, const uint8_t* body, const KeyRecord& record,
-                           const uint8_t* password, size_t length);
+                           const uint8_t* password, size_t length, const SignerPowers* own_powers = nullptr);
 
 // Responder: checks a ses_confirm body. Returns 1 or 0.
 int HandshakeOnConfirm(HandshakeResponder& resp, const uint8_t* body);

@@ -75,7 +75,8 @@ SignatureContext::SignatureContext()
       product(2 * kN),
       quotient(2 * kN),
       dividend(2 * kN),
-      divisor(2 * kN) {}
+      divisor(2 * kN),
+      comb_scratch(2 * mod_exp.Montgomery().Limbs()) {}
 
 SignatureContext::~SignatureContext() { ClearSignatureContext(*this); }
 
@@ -88,6 +89,7 @@ void ClearSignatureContext(SignatureContext& ctx) {
   WipeWords(ctx.cached_id, kUserIdWords);
   ctx.inverse_cached = false;
   WipeScratch(ctx);
+  ctx.comb_scratch.Wipe();
   WipeAdvance();
 }
 
@@ -112,9 +114,11 @@ void GenerateUserKey(SignatureContext& ctx, Certificate& cert, uint32_t* x, cons
 
 // The signing steps that touch k, r, t and x run in constant time: the
 // comb power, Montgomery products, and masked reductions modulo q.
-void Sign(SignatureContext& ctx, Signature& sig, uint32_t* digest, const Certificate& signer, const uint32_t* x) {
+void Sign(SignatureContext& ctx, Signature& sig, uint32_t* digest, const Certificate& signer, const uint32_t* x,
+          const SignerPowers* powers) {
   MontgomeryContext& mod_p = ctx.mod_exp.Montgomery();
-  if (!ctx.inverse_cached || std::memcmp(ctx.cached_id, signer.user_id, sizeof ctx.cached_id) != 0) {
+  const bool shared = powers != nullptr && powers->Serves(signer);
+  if (!shared && (!ctx.inverse_cached || std::memcmp(ctx.cached_id, signer.user_id, sizeof ctx.cached_id) != 0)) {
     Copy(ctx.cached_id, signer.user_id, kUserIdWords);
     ModInverse(ctx.inverse, ctx.g_inverse.data(), signer.g, signer.p);
     ctx.g_inverse_table.Build(mod_p, ctx.g_inverse.data(), signer.p);
@@ -124,8 +128,13 @@ void Sign(SignatureContext& ctx, Signature& sig, uint32_t* digest, const Certifi
   RandomWords(ctx.k.data(), kN);
   ctx.k[kN - 1] %= kTopWordLimit;
   uint32_t* r = ctx.t.data() + kN;  // upper half of the 256-word scratch
-  mod_p.Setup(signer.p);
-  ctx.g_inverse_table.Power(mod_p, r, ctx.k.data());
+  if (shared) {
+    powers->Power(mod_p, r, ctx.k.data(), ctx.comb_scratch.data());
+    ctx.comb_scratch.Wipe();
+  } else {
+    mod_p.Setup(signer.p);
+    ctx.g_inverse_table.Power(mod_p, r, ctx.k.data());
+  }
   digest[kN - 1] %= kTopWordLimit;
   mod_p.ModMultiply(sig.e, r, digest, signer.p);
   uint32_t* e_mod_q = sig.s;  // s is built in place
@@ -152,10 +161,10 @@ void Verify(SignatureContext& ctx, uint32_t* output, const Signature& sig, const
 }
 
 int SignWithPassword(SignatureContext& ctx, Signature& sig, uint32_t* digest, const Certificate& signer,
-                     const KeyRecord& record, const uint8_t* password, size_t length) {
+                     const KeyRecord& record, const uint8_t* password, size_t length, const SignerPowers* powers) {
   uint32_t x[kN];
   const int ok = UnprotectPrivateKey(x, record, password, length);
-  if (ok) Sign(ctx, sig, digest, signer, x);
+  if (ok) Sign(ctx, sig, digest, signer, x, powers);
   WipeWords(x, kN);
   WipeAdvance();
   return ok;

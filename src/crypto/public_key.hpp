@@ -11,7 +11,9 @@
 #include "crypto/fixed_base.hpp"
 #include "crypto/key_protection.hpp"
 #include "crypto/montgomery.hpp"
+#include "crypto/secure_limbs.hpp"
 #include "crypto/secure_words.hpp"
+#include "crypto/signer_powers.hpp"
 
 namespace orv {
 
@@ -33,6 +35,7 @@ struct SignatureContext {
   uint32_t cached_id[kUserIdWords] = {};
   bool inverse_cached = false;
   SecureWords q, k, t, product, quotient, dividend, divisor;  // scratch
+  SecureLimbs comb_scratch;  // working values of a shared table's power
 };
 
 // Wipes every buffer and cache of the context.
@@ -44,14 +47,19 @@ void GenerateUserKey(SignatureContext& ctx, Certificate& cert, uint32_t* x, cons
                      size_t info_length);
 
 // Signs the 128-word digest (its top word is reduced below 2^30 in place).
-void Sign(SignatureContext& ctx, Signature& sig, uint32_t* digest, const Certificate& signer, const uint32_t* x);
+// With powers built for the signer's certificate, the nonce's power comes
+// from that shared table, and the context's own cache stays untouched; the
+// signature is the same either way.
+void Sign(SignatureContext& ctx, Signature& sig, uint32_t* digest, const Certificate& signer, const uint32_t* x,
+          const SignerPowers* powers = nullptr);
 
 // The value the signature recovers under the signer's certificate.
 void Verify(SignatureContext& ctx, uint32_t* output, const Signature& sig, const Certificate& signer);
 
 // Sign with the private exponent unprotected by the password; 0 if wrong.
 int SignWithPassword(SignatureContext& ctx, Signature& sig, uint32_t* digest, const Certificate& signer,
-                     const KeyRecord& record, const uint8_t* password, size_t length);
+                     const KeyRecord& record, const uint8_t* password, size_t length,
+                     const SignerPowers* powers = nullptr);
 
 // Signature over data under the record's certificate; 0 if the password is wrong.
 int SignData(Signature& sig, const KeyRecord& record, const uint8_t* password, size_t length, const uint8_t* data,

@@ -29,12 +29,14 @@ bool OpenSocket(NetworkEndpoint& endpoint) {
 
 // With a key and a password: the session request, then both threads.
 void StartThreads(NetworkEndpoint& endpoint, const EndpointConfig& config) {
-  if (!HostKey(endpoint.host).record().loaded) return;
+  const HostKey key(endpoint.host);
+  if (!key.record().loaded) return;
   PasswordBytes password;
   if (endpoint.host.GetPassword(password) == 0 || password.empty()) return;
   password.Clear();
   endpoint.session_request_length =
       static_cast<uint32_t>(HandshakeStart(*endpoint.initiator, endpoint.session_request.data()));
+  endpoint.own_powers.For(key.record().certificate);  // built now rather than in the first handshake
   NetworkEndpoint* e = &endpoint;
   endpoint.receive_thread = std::jthread([e](std::stop_token stop) { ReceiveThread(*e, stop); });
   if (config.retry_thread) endpoint.retry_thread = std::jthread([e](std::stop_token stop) { RetryThread(*e, stop); });

@@ -17,6 +17,7 @@
 #include "net/consumer_slot.hpp"
 #include "net/consumers.hpp"
 #include "net/network_host.hpp"
+#include "net/own_signer_powers.hpp"
 #include "net/peer_ref.hpp"
 #include "net/peer_table.hpp"
 #include "net/session_setup.hpp"
@@ -54,6 +55,7 @@ struct NetworkEndpoint {
   MessageBuffer session_request{};
   uint32_t session_request_length = 0;
   std::unique_ptr<HandshakeInitiator> initiator;
+  OwnSignerPowers own_powers;  // the own key's signing table, shared by the workers
   PeerTable peers;        // guarded by table_lock
   std::mutex table_lock;  // the peer table lock
   uint32_t own_id[kUserIdWords] = {};

@@ -54,6 +54,14 @@ void FetchKeyAndPassword(Worker& w) {
   if (w.key->record().loaded) w.endpoint.host.GetPassword(w.password);
 }
 
+// The signing table of the user's key; none without a key (the handshake
+// then fails for want of a password anyway).
+std::shared_ptr<const SignerPowers> OwnPowers(Worker& w) {
+  const KeyRecord& key = w.key->record();
+  if (!key.loaded || w.password.empty()) return nullptr;
+  return w.endpoint.own_powers.For(key.certificate);
+}
+
 // The setup the worker was started for, or null when it went meanwhile (or
 // the record left the table, or RestartNetwork asked for it to go).
 bool Claim(Worker& w) {
@@ -111,9 +119,10 @@ void Answer(Worker& w) {
     return;
   }
   const KeyRecord& key = w.key->record();
+  const auto powers = OwnPowers(w);
   const size_t n = s.reassembled_length == kRequestBytes
                        ? HandshakeOnRequest(s.responder, s.outgoing.data(), s.reassembly.data(), key,
-                                            w.password.data(), w.password.size())
+                                            w.password.data(), w.password.size(), powers.get())
                        : 0;
   if (n == 0) {
     w.text = FormatText("Wrong Session request from %s", w.address.c_str());
@@ -136,9 +145,10 @@ void Respond(Worker& w) {
     return;
   }
   const KeyRecord& key = w.key->record();
+  const auto powers = OwnPowers(w);
   const size_t n = s.reassembled_length == kResponseBytes
                        ? HandshakeOnResponse(s.initiator, s.confirmation.data(), s.reassembly.data(), key,
-                                             w.password.data(), w.password.size())
+                                             w.password.data(), w.password.size(), powers.get())
                        : 0;
   if (n == 0 || !s.initiator.established) {
     w.text = FormatText("Wrong Session response from %s", w.address.c_str());

@@ -29,7 +29,8 @@ void DropAllSessions(NetworkEndpoint& endpoint) {
 void RestartNetwork(NetworkEndpoint& endpoint) {
   std::lock_guard<std::mutex> restart(endpoint.restart_lock);
   PasswordBytes password;
-  if (HostKey(endpoint.host).record().loaded) endpoint.host.GetPassword(password);
+  const HostKey key(endpoint.host);
+  if (key.record().loaded) endpoint.host.GetPassword(password);
   {
     std::lock_guard<std::mutex> table(endpoint.table_lock);
     endpoint.enabled.store(false);
@@ -37,9 +38,11 @@ void RestartNetwork(NetworkEndpoint& endpoint) {
   // Nothing reads the session request while the endpoint is disabled: the
   // receive thread checks the flag under the table lock before it handles
   // anything.
-  if (!password.empty() && endpoint.initiator)
+  if (!password.empty() && endpoint.initiator) {
     endpoint.session_request_length =
         static_cast<uint32_t>(HandshakeStart(*endpoint.initiator, endpoint.session_request.data()));
+    endpoint.own_powers.For(key.record().certificate);  // a new key gets its table now
+  }
   password.Clear();
   std::lock_guard<std::mutex> table(endpoint.table_lock);
   DropAllSessions(endpoint);

@@ -3,12 +3,16 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "crypto/bignum.hpp"
 #include "crypto/block_hash.hpp"
 #include "crypto/certificate.hpp"
+#include "crypto/mod_inverse.hpp"
+#include "crypto/modexp.hpp"
 #include "crypto/public_key.hpp"
+#include "crypto/signer_powers.hpp"
 #include "support/test_identity.hpp"
 
 namespace orv {
@@ -107,6 +111,60 @@ TEST(Sign, FreshNonceEachTimeBothVerify) {
   // Under another certificate the signature recovers something else.
   Verify(verifier, out, s1, Bob().record.certificate);
   EXPECT_NE(Words(out), Words(expected));
+}
+
+// The shared table gives exactly the powers of g^-1 that a plain
+// exponentiation gives, and only for the certificate it was built for.
+TEST(SignerPowers, PowersOfTheInverseGenerator) {
+  const Certificate& cert = Alice().record.certificate;
+  const auto powers = MakeSignerPowers(cert);
+  EXPECT_TRUE(powers->Serves(cert));
+  EXPECT_FALSE(powers->Serves(Bob().record.certificate));
+
+  uint32_t g_inverse[kNumWords];
+  InverseContext inverse(kNumWords);
+  ASSERT_EQ(ModInverse(inverse, g_inverse, cert.g, cert.p), 1);
+  std::vector<uint32_t> random(kNumWords), zero(kNumWords, 0), ones(kNumWords, 0xffffffffu), top(kNumWords, 0);
+  for (uint32_t i = 0; i < kNumWords; ++i) random[i] = 0x9e3779b9u * (i + 1);
+  top[kNumWords - 1] = 0x80000000u;
+  ModExpContext mod_exp(kNumWords);
+  MontgomeryContext mont(kNumWords);
+  std::vector<uint64_t> scratch(2 * powers->Limbs());
+  for (const auto& e : {random, zero, ones, top}) {
+    uint32_t expected[kNumWords], got[kNumWords];
+    ModExp(mod_exp, expected, g_inverse, e.data(), cert.p);
+    powers->Power(mont, got, e.data(), scratch.data());
+    EXPECT_EQ(Words(got), Words(expected));
+  }
+}
+
+// Signatures made with a shared table verify, from several threads at
+// once; a table built for another certificate is not used.
+TEST(Sign, SharedPowersSign) {
+  const auto& alice = Alice();
+  const Certificate& cert = alice.record.certificate;
+  const auto own = MakeSignerPowers(cert);
+  const auto other = MakeSignerPowers(Bob().record.certificate);
+  const auto sign_and_verify = [&](const SignerPowers* powers, bool* ok) {
+    SignatureContext ctx;
+    Signature sig;
+    uint32_t digest[kNumWords], out[kNumWords];
+    for (uint32_t i = 0; i < kNumWords; ++i) digest[i] = 0x01234567u + i;
+    *ok = SignWithPassword(ctx, sig, digest, cert, alice.record, alice.pw(), alice.password.size(), powers) == 1;
+    *ok = *ok && ctx.inverse_cached == (powers != own.get());  // the shared table leaves the own cache alone
+    SignatureContext verifier;
+    Verify(verifier, out, sig, cert);
+    *ok = *ok && std::memcmp(out, digest, sizeof out) == 0;
+  };
+  bool ok1 = false, ok2 = false, ok_other = false;
+  std::thread t1(sign_and_verify, own.get(), &ok1);
+  std::thread t2(sign_and_verify, own.get(), &ok2);
+  t1.join();
+  t2.join();
+  sign_and_verify(other.get(), &ok_other);
+  EXPECT_TRUE(ok1);
+  EXPECT_TRUE(ok2);
+  EXPECT_TRUE(ok_other);
 }
 
 TEST(SignWithPassword, WrongPasswordFails) {

@@ -6,7 +6,8 @@
 // secret exponent (and a secret base) on each Montgomery kernel the CPU
 // offers, the handshake's exponentiations as HandshakeStart and
 // HandshakeOnRequest make them (fresh secret exponents), and Sign with a
-// secret private exponent and a secret nonce.
+// secret private exponent and a secret nonce, by its own table and by a
+// shared one.
 #include <valgrind/memcheck.h>
 
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include "crypto/handshake.hpp"
 #include "crypto/prime_table.hpp"
 #include "crypto/public_key.hpp"
+#include "crypto/signer_powers.hpp"
 #include "crypto/random_pool.hpp"
 
 namespace orv {
@@ -86,19 +88,20 @@ void ProbeModExp(const Words& p, MontgomeryKernel kernel, bool secret_base, cons
   Check(result == expected, what);
 }
 
-// Sign with x and the nonce k secret; the signature must verify.
-void ProbeSign(const Certificate& cert, const Words& x_value) {
+// Sign with x and the nonce k secret, with the context's own table or a
+// shared one; the signature must verify.
+void ProbeSign(const Certificate& cert, const Words& x_value, const SignerPowers* powers, const char* what) {
   SignatureContext ctx;
   Signature sig;
   Words digest = Filled(23), x = x_value;
   Secret(x.data(), 4 * kN);
   probe::MarkRandomnessSecret(true);
-  Sign(ctx, sig, digest.data(), cert, x.data());
+  Sign(ctx, sig, digest.data(), cert, x.data(), powers);
   probe::MarkRandomnessSecret(false);
   Public(&sig, sizeof sig);
   Words out(kN);
   Verify(ctx, out.data(), sig, cert);
-  Check(out == digest, "Sign with a secret private exponent and nonce");
+  Check(out == digest, what);
 }
 
 // The initiator's A = g^a and the responder's B = g^b and K = A^b, each
@@ -139,7 +142,9 @@ int Run() {
   KeyRecord record;
   Words x(kN);
   GenerateUserKey(ctx, record.certificate, x.data(), p.data(), nullptr, 0);
-  ProbeSign(record.certificate, x);
+  ProbeSign(record.certificate, x, nullptr, "Sign with a secret private exponent and nonce");
+  const auto powers = MakeSignerPowers(record.certificate);
+  ProbeSign(record.certificate, x, powers.get(), "Sign by a shared table, secret private exponent and nonce");
   ProbeHandshake();
   return g_failures == 0 ? 0 : 1;
 }

@@ -24,6 +24,7 @@
 #include "app/main_window/engine_adapters.hpp"
 #include "app/main_window/main_window_controller.hpp"
 #include "app/main_window/main_window_inbox.hpp"
+#include "app/menu_commands.hpp"
 #include "app/password_service.hpp"
 #include "app/password_timer.hpp"
 #include "app/store_adapters.hpp"
@@ -71,6 +72,8 @@ struct AppHooks {
   // The levels of the speaker and microphone as the calls left them, copied
   // into the settings at shutdown (Volume, MicLevel).
   std::function<void(Settings&)> audio_levels;
+  // "&Exit": the program ends (and runs the shutdown).
+  std::function<void()> exit;
   // Each step of the start-up and shutdown sequences as it runs, by name.
   std::function<void(std::string_view step)> step;
 };
@@ -95,6 +98,9 @@ class Application {
   // "Connect to...": opens a session to the peer at that address (a ping
   // starts it). False while the network is not enabled.
   bool Connect(uint32_t ipv4, uint16_t port);
+
+  // A command of the main window's menu (interface thread).
+  void RunCommand(MenuCommand command);
 
   // The computer woke from sleep: the port mapping is made again when
   // EnableUPnP is set. Interface thread.

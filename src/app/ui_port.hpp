@@ -25,7 +25,9 @@ enum class MessageIcon { kError, kWarning, kQuestion, kInformation };
 // The program's own windows that the start-up and shutdown sequences open
 // and close. The tool windows ("Log", "Network", "Kademlia", "Downloads")
 // are made hidden and shown from the menu; the splash is the "About" window.
-enum class AppWindow { kMain, kSplash, kLog, kNetwork, kKademlia, kDownloads, kChats };
+// The dialogs the menu opens: "About" (modal), the settings, "Find" and
+// "ConnectTo" (whose address goes to Application::Connect).
+enum class AppWindow { kMain, kSplash, kLog, kNetwork, kKademlia, kDownloads, kChats, kAbout, kSettings, kFind, kConnectTo };
 
 // The three password dialogs.
 enum class PasswordMode {

@@ -108,6 +108,7 @@ int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
   hooks.voice = voice.get();
   hooks.main_window_events = &main_window_lines;
   hooks.main_window_prompts = &main_window_lines;
+  hooks.exit = RequestStop;
   hooks.select_audio_devices = [&voice](const orv::Settings& settings) {
     voice->SelectAudioDevices(settings);
     voice->SetAutomaticGain(settings.AGC);

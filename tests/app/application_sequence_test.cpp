@@ -32,6 +32,10 @@ const char* WindowName(AppWindow w) {
     case AppWindow::kKademlia: return "kademlia";
     case AppWindow::kDownloads: return "downloads";
     case AppWindow::kChats: return "chats";
+    case AppWindow::kAbout: return "about";
+    case AppWindow::kSettings: return "settings";
+    case AppWindow::kFind: return "find";
+    case AppWindow::kConnectTo: return "connect to";
   }
   return "?";
 }
@@ -88,6 +92,7 @@ struct Program {
     hooks.main_window_prompts = &prompts;
     hooks.select_audio_devices = [this](const Settings&) { events.push_back("audio devices selected"); };
     hooks.audio_levels = [this](Settings&) { events.push_back("audio levels kept"); };
+    hooks.exit = [this] { events.push_back("exit"); };
     hooks.step = [this](std::string_view step) { events.push_back("step " + std::string(step)); };
     app = std::make_unique<Application>(ui, AppOptions{profile}, nullptr, hooks);
   }
@@ -238,6 +243,43 @@ TEST_F(ApplicationSequence, ASecondCopyWithTheSameKeyStopsAfterTheSingleInstance
     if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   EXPECT_TRUE(shown);
+}
+
+// Every command of the menu, by its number, does its core part: windows
+// shown, presence changed, the network restarted, the program ended.
+TEST_F(ApplicationSequence, MenuCommandsRunTheirCoreOperations) {
+  Program program(dir / "alice", "");
+  ASSERT_TRUE(program.app->Start());
+  program.Take();
+  struct Case {
+    uint32_t id;
+    Events events;
+  };
+  const Case cases[] = {
+      {1000, {"open settings shown"}}, {1012, {"open about shown"}},       {1013, {}},
+      {1017, {"open log shown"}},      {1018, {"open network shown"}},     {1019, {"open kademlia shown"}},
+      {1020, {"open find shown"}},     {1028, {"open downloads shown"}},   {1035, {"open connect to shown"}},
+      {1002, {"exit"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.id);
+    const auto command = MenuCommandFromId(c.id);
+    ASSERT_TRUE(command);
+    program.app->RunCommand(*command);
+    EXPECT_EQ(program.Take(), c.events);
+  }
+  program.app->RunCommand(MenuCommand::kAway);
+  EXPECT_TRUE(program.app->endpoint()->away.load());
+  EXPECT_EQ(program.window_events.titles.back(), "ORV Telephone - away");
+  program.app->RunCommand(MenuCommand::kOnline);
+  EXPECT_FALSE(program.app->endpoint()->away.load());
+  EXPECT_EQ(program.window_events.titles.back(), "ORV Telephone - online");
+  program.app->RunCommand(MenuCommand::kMyInformation);
+  ASSERT_EQ(program.window_events.infos.size(), 1u);
+  program.app->RunCommand(MenuCommand::kBootstrap);
+  EXPECT_TRUE(program.app->endpoint()->enabled.load());
+  EXPECT_FALSE(MenuCommandFromId(1003));
+  EXPECT_EQ(MenuItems().size(), 16u);
 }
 
 }  // namespace

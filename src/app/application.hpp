@@ -72,6 +72,8 @@ struct AppHooks {
   // The levels of the speaker and microphone as the calls left them, copied
   // into the settings at shutdown (Volume, MicLevel).
   std::function<void(Settings&)> audio_levels;
+  // The router's port mapping client (none: miniupnpc).
+  std::function<std::unique_ptr<UpnpClient>()> upnp_client;
   // "&Exit": the program ends (and runs the shutdown).
   std::function<void()> exit;
   // Each step of the start-up and shutdown sequences as it runs, by name.
@@ -101,6 +103,11 @@ class Application {
 
   // A command of the main window's menu (interface thread).
   void RunCommand(MenuCommand command);
+
+  // The settings dialog's OK: the new settings take effect (the port is
+  // mapped again when EnableUPnP is set, the audio devices chosen anew).
+  // Interface thread.
+  void ApplySettings(const Settings& settings);
 
   // The computer woke from sleep: the port mapping is made again when
   // EnableUPnP is set. Interface thread.
@@ -196,7 +203,7 @@ class Application {
   std::unique_ptr<NetworkEndpoint> endpoint_;
   std::unique_ptr<PasswordTimer> timer_;
   std::unique_ptr<InstanceLock> instance_lock_;
-  std::unique_ptr<MiniupnpcClient> upnp_;
+  std::unique_ptr<UpnpClient> upnp_;
   PortMappingState mapping_;
   // The engines made before the endpoint send through these once it opens.
   HeldPayloadSender sender_;

@@ -109,7 +109,8 @@ bool Application::TakeSingleInstance() {
 }
 
 bool Application::MapPort() {
-  upnp_ = std::make_unique<MiniupnpcClient>();
+  if (hooks_.upnp_client) upnp_ = hooks_.upnp_client();
+  if (!upnp_) upnp_ = std::make_unique<MiniupnpcClient>();
   MapPortWhenEnabled(ui_, settings_, mapping_, *upnp_);
   return true;
 }

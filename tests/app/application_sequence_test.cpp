@@ -4,6 +4,7 @@
 // ordered list.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -15,6 +16,7 @@
 #include "app/scripted_ui_port.hpp"
 #include "identity/key_file.hpp"
 #include "main_window_fixture.hpp"
+#include "netsetup/scripted_upnp_client.hpp"
 #include "support/temp_dir.hpp"
 #include "support/test_identity.hpp"
 
@@ -81,9 +83,10 @@ PasswordAnswer Enter(const std::string& password) {
 // One program: its profile with Alice's key, its interface thread, and the
 // recording of everything it showed.
 struct Program {
-  Program(const std::string& profile, const std::string& settings) : ui(events) {
+  Program(const std::string& profile, const std::string& settings, const std::string& upnp = "0") : ui(events) {
     std::filesystem::create_directories(profile);
-    WriteWholeFile(profile + "/orv.set", "[Network]\nLocalPort=0\nEnableUPnP=0\n" + settings);
+    // `upnp` of the [Network] section, then the sections the test adds.
+    WriteWholeFile(profile + "/orv.set", "[Network]\nLocalPort=0\nEnableUPnP=" + upnp + "\n" + settings);
     EXPECT_EQ(WriteKeyFile(profile + "/orv.key", test::Alice().record), KeyFileWrite::kWritten);
     ui.script.AnswerPassword(Enter(test::Alice().password));
     AppHooks hooks;
@@ -92,6 +95,11 @@ struct Program {
     hooks.main_window_prompts = &prompts;
     hooks.select_audio_devices = [this](const Settings&) { events.push_back("audio devices selected"); };
     hooks.audio_levels = [this](Settings&) { events.push_back("audio levels kept"); };
+    hooks.upnp_client = [this] {
+      auto client = std::make_unique<test::ScriptedUpnpClient>();
+      router = client.get();
+      return client;
+    };
     hooks.exit = [this] { events.push_back("exit"); };
     hooks.step = [this](std::string_view step) { events.push_back("step " + std::string(step)); };
     app = std::make_unique<Application>(ui, AppOptions{profile}, nullptr, hooks);
@@ -114,6 +122,7 @@ struct Program {
   ManualDispatcher dispatcher;
   test::RecordingEvents window_events;
   test::ScriptedPrompts prompts;
+  test::ScriptedUpnpClient* router = nullptr;  // the application's
   std::unique_ptr<Application> app;
 };
 
@@ -243,6 +252,24 @@ TEST_F(ApplicationSequence, ASecondCopyWithTheSameKeyStopsAfterTheSingleInstance
     if (!shown) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   EXPECT_TRUE(shown);
+}
+
+// With EnableUPnP the port is mapped at start-up, again on the return from
+// sleep, and no more once the settings turn it off.
+TEST_F(ApplicationSequence, ThePortIsMappedAgainAfterSleepUnlessTheSettingsTurnItOff) {
+  Program program(dir / "alice", "", "1");
+  ASSERT_TRUE(program.app->Start());
+  ASSERT_NE(program.router, nullptr);
+  EXPECT_EQ(program.router->discovery_waits.size(), 1u);
+  EXPECT_EQ(program.router->added.size(), 1u);
+  EXPECT_EQ(program.app->port_mapping().external_address.load(), 0xCB007107u);  // 203.0.113.7
+  program.app->Resumed();
+  EXPECT_EQ(program.router->discovery_waits.size(), 2u);
+  Settings off = program.app->settings();
+  off.EnableUPnP = false;
+  program.app->ApplySettings(off);
+  program.app->Resumed();
+  EXPECT_EQ(program.router->discovery_waits.size(), 2u);
 }
 
 // Every command of the menu, by its number, does its core part: windows

@@ -1,0 +1,82 @@
+#include "gui/widget_ui_port.hpp"
+
+#include <QMessageBox>
+#include <QString>
+
+#include "gui/app_window_host.hpp"
+#include "gui/entropy_dialog.hpp"
+#include "gui/password_dialog.hpp"
+#include "netsetup/firewall_stand_in.hpp"
+
+namespace orv {
+namespace {
+
+QString Text(std::string_view utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
+
+QMessageBox::Icon BoxIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::kError: return QMessageBox::Critical;
+    case MessageIcon::kWarning: return QMessageBox::Warning;
+    case MessageIcon::kQuestion: return QMessageBox::Question;
+    case MessageIcon::kInformation: return QMessageBox::Information;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+QWidget* WidgetUiPort::Owner() const { return host_ ? host_->DialogOwner() : nullptr; }
+
+void WidgetUiPort::ShowMessage(std::string_view title, std::string_view text, MessageIcon icon) {
+  caller_.Run([&] {
+    QMessageBox box(BoxIcon(icon), Text(title), Text(text), QMessageBox::Ok, Owner());
+    box.exec();
+  });
+}
+
+bool WidgetUiPort::AskYesNo(std::string_view title, std::string_view text, MessageIcon icon) {
+  bool yes = false;
+  caller_.Run([&] {
+    QMessageBox box(BoxIcon(icon), Text(title), Text(text), QMessageBox::Yes | QMessageBox::No, Owner());
+    box.setDefaultButton(QMessageBox::Yes);
+    yes = box.exec() == QMessageBox::Yes;
+  });
+  return yes;
+}
+
+PasswordAnswer WidgetUiPort::AskPassword(const PasswordRequest& request) {
+  PasswordAnswer answer;
+  caller_.Run([&] {
+    PasswordDialog dialog(request, Owner());
+    dialog.exec();
+    answer = dialog.TakeAnswer();
+  });
+  return answer;
+}
+
+void WidgetUiPort::CollectEntropy(EntropySink& sink) {
+  caller_.Run([&] {
+    EntropyDialog dialog(sink, Owner());
+    dialog.exec();
+  });
+}
+
+void WidgetUiPort::SetPreventSleep(bool) {}
+
+void WidgetUiPort::OpenFirewallPort(uint16_t port) { ReportNoFirewallManager(FirewallChange::kOpen, port); }
+
+void WidgetUiPort::CloseFirewallPort(uint16_t port) { ReportNoFirewallManager(FirewallChange::kClose, port); }
+
+void WidgetUiPort::OpenWindow(AppWindow window, bool shown) {
+  caller_.Run([&] {
+    if (host_) host_->OpenAppWindow(window, shown);
+  });
+}
+
+void WidgetUiPort::CloseWindow(AppWindow window) {
+  caller_.Run([&] {
+    if (host_) host_->CloseAppWindow(window);
+  });
+}
+
+}  // namespace orv

@@ -17,6 +17,7 @@
 #include "app/application.hpp"
 #include "app/event_loop_dispatcher.hpp"
 #include "app/scripted_ui_port.hpp"
+#include "no_window.hpp"
 #include "identity/key_file.hpp"
 #include "identity/signed_file.hpp"
 #include "store/contacts.hpp"
@@ -94,18 +95,8 @@ struct RunningNode {
     done.get_future().wait();
   }
 
-  struct Events final : MainWindowEvents, MainWindowPrompts {
-    void ContactRowsChanged(const std::vector<ContactRow>& rows) override { benchmark::DoNotOptimize(rows.data()); }
-    void SelectContactRow(size_t) override {}
-    void TitleChanged(std::string_view) override {}
-    void PresenceMarkChanged(Presence) override {}
-    void ShowUserInfo(const UserInformation&) override {}
-    void ShowConnectionRequest(const ConnectionRequest&) override {}
-    std::optional<std::string> AskRename(std::string_view, std::string_view) override { return std::nullopt; }
-    std::optional<std::string> ChooseFileToSend() override { return std::nullopt; }
-  };
   ScriptedUiPort ui;
-  Events events;
+  bench::NoWindow events;
   EventLoopDispatcher dispatcher;
   std::unique_ptr<Application> app;
 };

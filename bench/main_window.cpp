@@ -4,6 +4,7 @@
 // of them connected; the rows change every tick (the addresses move).
 #include <benchmark/benchmark.h>
 
+#include "no_window.hpp"
 #include "quiet_host.hpp"
 
 #include <mutex>
@@ -32,8 +33,7 @@ class Idle final : public PayloadSender,
                    public IdleTimeSource,
                    public OwnIdentitySource,
                    public ContactsSigner,
-                   public MainWindowEvents,
-                   public MainWindowPrompts {
+                   public bench::NoWindow {
  public:
   int32_t SendPayload(PeerRef&, uint32_t, const uint8_t*, uint32_t) override { return 0; }
   void PingOrLocate(const PeerRef&) override {}
@@ -44,14 +44,6 @@ class Idle final : public PayloadSender,
   uint64_t IdleMilliseconds() override { return 0; }
   OwnIdentity Own() override { return {}; }
   bool SignContactsFile(const std::string&) override { return true; }
-  void ContactRowsChanged(const std::vector<ContactRow>& rows) override { benchmark::DoNotOptimize(rows.data()); }
-  void SelectContactRow(size_t) override {}
-  void TitleChanged(std::string_view) override {}
-  void PresenceMarkChanged(Presence) override {}
-  void ShowUserInfo(const UserInformation&) override {}
-  void ShowConnectionRequest(const ConnectionRequest&) override {}
-  std::optional<std::string> AskRename(std::string_view, std::string_view) override { return std::nullopt; }
-  std::optional<std::string> ChooseFileToSend() override { return std::nullopt; }
 };
 
 void BM_MainTick(benchmark::State& state) {

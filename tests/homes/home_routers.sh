@@ -83,19 +83,27 @@ delete_namespace() {
   return 0
 }
 
+# True while the run of process PID goes on: a live (not zombie) process
+# of this script, so that a reused process id does not keep leftovers.
+run_alive() {
+  local pid=$1
+  [[ -r /proc/$pid/cmdline ]] && grep -qa home_routers "/proc/$pid/cmdline" &&
+    ! grep -q '^State:[[:space:]]*Z' "/proc/$pid/status" 2>/dev/null
+}
+
 # Namespaces and files of earlier runs whose script is gone (killed outright).
 remove_leftovers() {
   local name pid dir
   for name in $(ip netns list 2>/dev/null | awk '{print $1}' | grep -E "^${PREFIX_BASE}[0-9]+-"); do
     pid=${name#"$PREFIX_BASE"}
     pid=${pid%%-*}
-    kill -0 "$pid" 2>/dev/null || delete_namespace "$name"
+    run_alive "$pid" || delete_namespace "$name"
   done
   for dir in /tmp/"$PREFIX_BASE"[0-9]*; do
     [[ -d $dir ]] || continue
     pid=${dir#/tmp/"$PREFIX_BASE"}
     pid=${pid%%.*}
-    kill -0 "$pid" 2>/dev/null || rm -rf "$dir"
+    run_alive "$pid" || rm -rf "$dir"
   done
 }
 

@@ -1,5 +1,7 @@
 #include "gui/widget_ui_port.hpp"
 
+#include <algorithm>
+
 #include <QMessageBox>
 #include <QString>
 
@@ -27,7 +29,17 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
 
 QWidget* WidgetUiPort::Owner() const { return host_ ? host_->DialogOwner() : nullptr; }
 
+std::string WidgetUiPort::last_message() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return last_message_;
+}
+
 void WidgetUiPort::ShowMessage(std::string_view title, std::string_view text, MessageIcon icon) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    last_message_.assign(text);
+    std::replace(last_message_.begin(), last_message_.end(), '\n', ' ');
+  }
   caller_.Run([&] {
     QMessageBox box(BoxIcon(icon), Text(title), Text(text), QMessageBox::Ok, Owner());
     box.exec();

@@ -7,6 +7,8 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
+#include <string>
 #include <string_view>
 
 #include "app/ui_port.hpp"
@@ -28,6 +30,10 @@ class WidgetUiPort final : public UiPort {
   // are let go.
   void StopAsking() { caller_.Stop(); }
 
+  // The text of the last message box, on one line: why the start-up
+  // stopped, when it did.
+  std::string last_message() const;
+
   void ShowMessage(std::string_view title, std::string_view text, MessageIcon icon) override;
   bool AskYesNo(std::string_view title, std::string_view text, MessageIcon icon) override;
   PasswordAnswer AskPassword(const PasswordRequest& request) override;
@@ -45,6 +51,8 @@ class WidgetUiPort final : public UiPort {
 
   GuiCaller caller_;
   AppWindowHost* host_ = nullptr;
+  mutable std::mutex mutex_;
+  std::string last_message_;  // guarded by mutex_
 };
 
 }  // namespace orv

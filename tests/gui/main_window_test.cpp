@@ -132,7 +132,7 @@ TEST(MainWindowTest, DoubleClickOpensTheChatOfThatRowAndTheSelectionFollowsTheCo
   ContactList* list = f.window.contact_list();
   QListWidgetItem* zed = list->item(1);
   ASSERT_EQ(zed->text(), "zed");
-  emit list->itemDoubleClicked(zed);
+  Q_EMIT list->itemDoubleClicked(zed);
   ASSERT_EQ(f.conversations.opened.size(), 1u);
   EXPECT_TRUE(SameUserId(f.conversations.opened[0].user_id, Peer(10).user_id));
 

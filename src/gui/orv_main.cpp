@@ -1,0 +1,139 @@
+// orv: the ORV Telephone desktop program. It runs the same core as the
+// headless node orvd, with the Qt main thread as the interface thread: the
+// start-up sequence, the "Bootstrap" as the event loop starts, the main
+// window with its menus and tray icon, and the shutdown sequence when the
+// person chooses "Exit" (or the program gets SIGINT or SIGTERM).
+#include <QApplication>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/application.hpp"
+#include "audio/voice_provider.hpp"
+#include "gui/conversation_relay.hpp"
+#include "gui/main_window.hpp"
+#include "gui/orv_options.hpp"
+#include "gui/qt_dispatcher.hpp"
+#include "gui/stop_signals.hpp"
+#include "gui/widget_ui_port.hpp"
+#include "platform/sleep_watch.hpp"
+
+namespace {
+
+// Looks at the clocks once a second for a return from sleep.
+constexpr orv::TimerId kSleepWatchTimer = 0x534C4550;  // "SLEP"
+constexpr uint32_t kSleepWatchMs = 1000;
+
+// The voice of the calls on the sound card; without one the program runs
+// without voice and says so once.
+std::unique_ptr<orv::AudioVoiceProvider> MakeVoice() {
+  orv::VoiceOptions options;
+  options.backend = "pa";
+  std::string error;
+  std::unique_ptr<orv::AudioVoiceProvider> voice = orv::CreateVoiceProvider(options, error);
+  if (!voice) std::fprintf(stderr, "orv: no voice: %s\n", error.c_str());
+  return voice;
+}
+
+int RunProgram(QApplication& app, const orv::OrvOptions& options) {
+  orv::WidgetUiPort ui;
+  orv::QtDispatcher dispatcher;
+  std::unique_ptr<orv::AudioVoiceProvider> voice = MakeVoice();
+  orv::Application* node = nullptr;  // set once it exists
+  orv::MainWindow window(orv::MainWindowActions{
+      [&node](orv::MenuCommand command) {
+        if (node) node->RunCommand(command);
+      },
+      [&node](uint32_t ipv4, uint16_t port) {
+        if (orv::MainWindowController* controller = node ? node->main_window() : nullptr)
+          controller->ConnectTo(ipv4, port);
+      }});
+  ui.SetWindowHost(&window);
+  orv::ConversationRelay relay([&node](const orv::PeerRef& requester) {
+    if (orv::MainWindowController* controller = node ? node->main_window() : nullptr)
+      controller->ConnectionRequestArrived(requester);
+  });
+
+  orv::AppHooks hooks;
+  hooks.dispatcher = &dispatcher;
+  hooks.conversation_events = &relay;
+  hooks.voice = voice.get();
+  hooks.main_window_events = &window;
+  hooks.main_window_prompts = &window;
+  // exit rather than quit: quit asks the windows to close first, and the
+  // main window only hides itself in the tray.
+  hooks.exit = [] { QCoreApplication::exit(0); };
+  hooks.user_found = [&dispatcher, &node](const uint32_t* id) {
+    std::array<uint32_t, orv::kUserIdWords> copy;
+    std::copy(id, id + orv::kUserIdWords, copy.begin());
+    dispatcher.Post([&node, copy] {
+      if (orv::MainWindowController* controller = node ? node->main_window() : nullptr)
+        controller->UserFound(copy.data());
+    });
+  };
+  if (voice) {
+    hooks.select_audio_devices = [&voice](const orv::Settings& settings) {
+      voice->SelectAudioDevices(settings);
+      voice->SetAutomaticGain(settings.AGC);
+    };
+  }
+
+  orv::Application application(ui, orv::AppOptions{options.profile}, nullptr, hooks);
+  node = &application;
+  if (!application.Start()) {
+    const std::string reason = ui.last_message();
+    ui.StopAsking();
+    application.Stop();
+    std::fprintf(stderr, "orv: %s\n", reason.empty() ? "the start-up failed" : reason.c_str());
+    return 1;
+  }
+  window.SetController(application.main_window());
+  orv::SleepWatch sleep;
+  dispatcher.StartTimer(kSleepWatchTimer, kSleepWatchMs, [&sleep, &application] {
+    if (sleep.Resumed()) application.Resumed();
+  });
+  orv::StopSignals stop_signals([] { QCoreApplication::exit(0); });
+  // The first thing the event loop does: the network is enabled and the
+  // DHT bootstraps.
+  dispatcher.Post([&application] { application.Bootstrap(); });
+
+  const int status = app.exec();
+
+  // Workers still waiting for a dialog are let go, so that the shutdown
+  // can join them; the window no longer forwards anything.
+  dispatcher.StopTimer(kSleepWatchTimer);
+  ui.StopAsking();
+  window.SetController(nullptr);
+  application.Stop();
+  dispatcher.Shutdown();
+  ui.SetWindowHost(nullptr);
+  node = nullptr;
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string error;
+  const auto options = orv::ParseOrvOptions(std::vector<std::string>(argv + 1, argv + argc), error);
+  if (!options) {
+    std::fprintf(stderr, "orv: %s\n%s", error.c_str(), orv::kOrvUsage);
+    return 2;
+  }
+  if (options->help) {
+    std::fputs(orv::kOrvUsage, stdout);
+    return 0;
+  }
+  if (!orv::HasDisplay([](const char* name) { return std::getenv(name); })) {
+    std::fprintf(stderr, "orv: no display (DISPLAY and WAYLAND_DISPLAY are not set); orvd is the headless node\n");
+    return 1;
+  }
+  QApplication app(argc, argv);
+  app.setApplicationName("ORV Telephone");
+  // Hidden in the tray, the program runs on with no window shown.
+  app.setQuitOnLastWindowClosed(false);
+  return RunProgram(app, *options);
+}

@@ -33,6 +33,7 @@
 # tables); HOMES_CASES="1 3a" runs only those cases; HOMES_SESSION_WAIT sets
 # the seconds a session may take (45).
 set -u
+umask 077
 
 readonly ORVD=${1:-}
 readonly AUDIO_DIR=${2:-$(cd "$(dirname "$0")/../audio/data" 2>/dev/null && pwd)}
@@ -64,9 +65,9 @@ ns() { printf '%s-%s' "$P" "$1"; }
 
 # Ends a process of ours: TERM, then KILL after at most 3 seconds.
 stop_pid() {
-  local pid=$1 look
+  local pid=$1
   kill -TERM "$pid" 2>/dev/null || return 0
-  for look in $(seq 30); do
+  for _ in $(seq 30); do
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.1
   done
@@ -115,7 +116,7 @@ stop_case_processes() {
 
 delete_case_namespaces() {
   local role
-  for role in inet natA natB lanA lanB keys; do delete_namespace "$(ns "$role")"; done
+  for role in inet natA natB lanA lanB keys probe; do delete_namespace "$(ns "$role")"; done
 }
 
 cleanup() {
@@ -151,8 +152,8 @@ check_rights() {
 # Waits until FILE has a line matching the extended regular expression, at
 # most SECONDS; prints the time it was seen (ms since the epoch).
 wait_line() {
-  local file=$1 pattern=$2 seconds=$3 look
-  for look in $(seq $((seconds * 5))); do
+  local file=$1 pattern=$2 seconds=$3
+  for _ in $(seq $((seconds * 5))); do
     if grep -qE -- "$pattern" "$file" 2>/dev/null; then
       now_ms
       return 0

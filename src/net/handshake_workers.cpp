@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "net/compute_slots.hpp"
 #include "net/endpoint.hpp"
 #include "net/handshake_reactions.hpp"
 #include "net/net_text.hpp"
@@ -215,11 +216,15 @@ void RunWorker(NetworkEndpoint& endpoint, std::shared_ptr<PeerRecord> peer, Work
   Worker w{endpoint, std::move(peer), {}, {}, {}, nullptr, {}, {}, {}, false, 0, 0};
   w.lock = std::unique_lock<std::mutex>(w.peer->peer_lock);
   if (kind != WorkerKind::kConfirmation) FetchKeyAndPassword(w);
-  if (Claim(w)) {
-    switch (kind) {
-      case WorkerKind::kAnswering: Answer(w); break;
-      case WorkerKind::kResponse: Respond(w); break;
-      case WorkerKind::kConfirmation: Confirm(w); break;
+  {
+    // Taken after the password, which may wait for the user.
+    const ComputeSlot slot;
+    if (Claim(w)) {
+      switch (kind) {
+        case WorkerKind::kAnswering: Answer(w); break;
+        case WorkerKind::kResponse: Respond(w); break;
+        case WorkerKind::kConfirmation: Confirm(w); break;
+      }
     }
   }
   w.password.Clear();

@@ -43,7 +43,7 @@
 namespace {
 
 // Timers of the interface thread.
-constexpr orv::TimerId kSessionWatchTimer = 1;
+constexpr orv::TimerId kSessionWatchTimer = 0x53455353;  // "SESS": apart from the main window's timer
 
 // Runs `task` on the loop thread and waits for it; inline when the loop no
 // longer takes tasks.

@@ -248,6 +248,18 @@ TEST_F(OrvdConversation, ContactsAndDiscovery) {
   EXPECT_NE(contacts.output.find("user=" + alice_id), std::string::npos) << contacts.output;
   EXPECT_EQ(Ctl(bob_profile, {"add", "0000000000000000000000000000000000000000000000000000000000000000"}).status, 1);
 
+  // Bob's one-second tick follows the network: alice goes away, her next
+  // message carries it, and her row turns to away.
+  EXPECT_EQ(Ctl(alice_profile, {"away"}).status, 0);
+  EXPECT_EQ(Ctl(alice_profile, {"chat", bob_id, "back soon"}).status, 0);
+  EXPECT_FALSE(bob->WaitFor("text=\"back soon\"").empty()) << bob->output();
+  bool away = false;
+  for (int i = 0; i < 50 && !away; ++i) {  // at most five seconds
+    away = Ctl(bob_profile, {"contacts"}).output.find("status=away") != std::string::npos;
+    if (!away) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  EXPECT_TRUE(away) << Ctl(bob_profile, {"contacts"}).output;
+
   const CtlResult located = Ctl(bob_profile, {"locate", alice_id});
   EXPECT_EQ(located.status, 0) << located.output;
   const CtlResult info = Ctl(bob_profile, {"info", alice_id});

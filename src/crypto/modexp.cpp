@@ -116,12 +116,17 @@ SlidingWindow OpenWindow(const uint32_t* e, size_t n, size_t top, unsigned w) {
 
 }  // namespace
 
-// Odd powers base^1, base^3, ... base^31 into table entries 0..15.
+// Sliding windows of up to 6 bits: their odd values 1, 3, ... 63 fill a
+// table of kTableEntries powers.
+constexpr unsigned kSlidingWindowBits = 6;
+static_assert(size_t{1} << (kSlidingWindowBits - 1) == ModExpContext::kTableEntries);
+
+// Odd powers base^1, base^3, ... base^63 into table entries 0..31.
 void ModExpContext::FillOddPowers(uint64_t* table, const uint64_t* base) {
   uint64_t* square = entry_.data();
   mont_.ToMontgomery(Entry(table, 0), base);
   mont_.Sqr(square, Entry(table, 0));
-  for (size_t i = 1; i < kTableEntries / 2; ++i) mont_.Mul(Entry(table, i), Entry(table, i - 1), square);
+  for (size_t i = 1; i < kTableEntries; ++i) mont_.Mul(Entry(table, i), Entry(table, i - 1), square);
 }
 
 // Left-to-right sliding windows over both exponents at once, sharing the
@@ -130,7 +135,7 @@ void ModExpProduct(ModExpContext& c, uint32_t* result, const uint32_t* base1, co
                    const uint32_t* base2, const uint32_t* exponent2, const uint32_t* modulus) {
   MontgomeryContext& mont = c.mont_;
   const size_t n = mont.Words(), L = mont.Limbs();
-  constexpr unsigned w = ModExpContext::kWindowBits;
+  constexpr unsigned w = kSlidingWindowBits;
   mont.Setup(modulus);
   mont.Load(c.operand_.data(), base1);
   c.FillOddPowers(c.table_.data(), c.operand_.data());

@@ -48,7 +48,7 @@ class ModExpContext {
 
   // table[i] = base^i in Montgomery form, i < 32; base as limbs.
   void FillTable(uint64_t* table, const uint64_t* base);
-  // table[i] = base^(2i + 1) in Montgomery form, i < 16.
+  // table[i] = base^(2i + 1) in Montgomery form, i < 32.
   void FillOddPowers(uint64_t* table, const uint64_t* base);
   uint64_t* Entry(uint64_t* table, size_t i) { return table + i * mont_.Limbs(); }
 

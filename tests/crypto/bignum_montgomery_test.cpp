@@ -82,6 +82,9 @@ TEST(ModExpProduct, EqualsTheProductOfTwoPowers) {
       {Words(n, 0), other.exponent},
       {o.exponent, Words(n, 0)},
       {Words(n, 0xffffffff), Words(n, 1)},
+      // Windows that end on the lowest bit or start on the top one, and runs
+      // of exactly one window's width.
+      {Words(n, 0x80000001), Words(n, 0x0fc0003f)},
   };
   ModExpContext c(n);
   for (const Case& k : cases) {

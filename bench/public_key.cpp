@@ -10,6 +10,7 @@
 #include "crypto/handshake.hpp"
 #include "crypto/prime_table.hpp"
 #include "crypto/public_key.hpp"
+#include "crypto/signer_powers.hpp"
 
 namespace orv {
 namespace {
@@ -64,6 +65,24 @@ void BM_SignClearedContext(benchmark::State& state) {
 }
 BENCHMARK(BM_SignClearedContext)->Unit(benchmark::kMillisecond);
 
+// The same with the endpoint's shared table of the signer's powers, as the
+// network's handshakes sign.
+void BM_SignClearedContextSharedPowers(benchmark::State& state) {
+  const Identity& id = MakeIdentity(0);
+  uint32_t x[kNumWords];
+  UnprotectPrivateKey(x, id.record, id.pw(), id.password.size());
+  const auto powers = MakeSignerPowers(id.record.certificate);
+  SignatureContext ctx;
+  Signature sig;
+  uint32_t digest[kNumWords] = {1, 2, 3};
+  AllocationReport report(state);
+  for (auto _ : state) {
+    ClearSignatureContext(ctx);
+    Sign(ctx, sig, digest, id.record.certificate, x, powers.get());
+  }
+}
+BENCHMARK(BM_SignClearedContextSharedPowers)->Unit(benchmark::kMillisecond);
+
 void BM_Verify(benchmark::State& state) {
   const Identity& id = MakeIdentity(0);
   uint32_t x[kNumWords];
@@ -100,6 +119,29 @@ void BM_FullHandshake(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_FullHandshake)->Unit(benchmark::kMillisecond);
+
+// The three messages as two endpoints answer them: each side signs with its
+// endpoint's shared table; HandshakeStart, which an endpoint runs once for
+// every peer it calls, is left out.
+void BM_HandshakeMessagesSharedPowers(benchmark::State& state) {
+  const Identity& a = MakeIdentity(0);
+  const Identity& b = MakeIdentity(1);
+  const auto a_powers = MakeSignerPowers(a.record.certificate);
+  const auto b_powers = MakeSignerPowers(b.record.certificate);
+  auto start = std::make_unique<HandshakeInitiator>();
+  auto init = std::make_unique<HandshakeInitiator>();
+  auto resp = std::make_unique<HandshakeResponder>();
+  std::vector<uint8_t> request(kRequestBytes), response(kResponseBytes), confirm(kConfirmBytes);
+  HandshakeStart(*start, request.data());
+  for (auto _ : state) {
+    HandshakeClone(*init, *start);
+    HandshakeOnRequest(*resp, response.data(), request.data(), b.record, b.pw(), b.password.size(), b_powers.get());
+    HandshakeOnResponse(*init, confirm.data(), response.data(), a.record, a.pw(), a.password.size(),
+                        a_powers.get());
+    if (!HandshakeOnConfirm(*resp, confirm.data())) state.SkipWithError("handshake failed");
+  }
+}
+BENCHMARK(BM_HandshakeMessagesSharedPowers)->Unit(benchmark::kMillisecond);
 
 void BM_SealAndOpen(benchmark::State& state) {
   const size_t n = static_cast<size_t>(state.range(0));

@@ -73,4 +73,18 @@ QIcon ProgramIcon() {
 
 QPixmap AboutPicture() { return TelephonePicture(128); }
 
+QIcon ChatButtonIcon(ButtonIcon which) {
+  switch (which) {
+    case ButtonIcon::kCall: return QIcon::fromTheme("call-start", QIcon(StatusLight(QColor(0x2e, 0xa0, 0x43), "C")));
+    case ButtonIcon::kHangUp: return QIcon::fromTheme("call-stop", QIcon(StatusLight(QColor(0xc6, 0x3c, 0x2f), "H")));
+    case ButtonIcon::kMicUnavailable:
+      return QIcon::fromTheme("microphone-sensitivity-low", QIcon(StatusLight(QColor(0x9a, 0x9a, 0x9a), "M")));
+    case ButtonIcon::kMicMuted:
+      return QIcon::fromTheme("microphone-sensitivity-muted", QIcon(StatusLight(QColor(0xc6, 0x3c, 0x2f), "M")));
+    case ButtonIcon::kMicLive:
+      return QIcon::fromTheme("audio-input-microphone", QIcon(StatusLight(QColor(0x2e, 0xa0, 0x43), "M")));
+  }
+  return {};
+}
+
 }  // namespace orv

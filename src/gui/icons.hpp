@@ -24,6 +24,11 @@ class StatusIcons {
 
 QIcon ProgramIcon();
 
+// The chat window's buttons: call or hang up, and the microphone as the
+// mute button shows it (not in a call, muted, live).
+enum class ButtonIcon { kCall, kHangUp, kMicUnavailable, kMicMuted, kMicLive };
+QIcon ChatButtonIcon(ButtonIcon which);
+
 // The "About" window's picture, 128 x 128 pixels.
 QPixmap AboutPicture();
 

@@ -86,14 +86,15 @@ void MainWindow::OpenAppWindow(AppWindow window, bool shown) {
       break;
     }
     case AppWindow::kConnectTo: RunConnectTo(); break;
+    // The chat windows come and go with their conversations.
+    case AppWindow::kChats: break;
     // The tool windows ("Log", "Network", "Kademlia", "Downloads"), the
-    // settings dialog, "Find" and the chat windows are not part of the
-    // program yet: they come with the windows of their own engines.
+    // settings dialog and "Find" are not part of the program yet: they
+    // come with the windows of their own engines.
     case AppWindow::kLog:
     case AppWindow::kNetwork:
     case AppWindow::kKademlia:
     case AppWindow::kDownloads:
-    case AppWindow::kChats:
     case AppWindow::kSettings:
     case AppWindow::kFind: break;
   }

@@ -12,8 +12,9 @@
 #include <vector>
 
 #include "app/application.hpp"
+#include "audio/tone_player.hpp"
 #include "audio/voice_provider.hpp"
-#include "gui/conversation_relay.hpp"
+#include "gui/chat_windows.hpp"
 #include "gui/main_window.hpp"
 #include "gui/orv_options.hpp"
 #include "gui/qt_dispatcher.hpp"
@@ -52,14 +53,32 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
           controller->ConnectTo(ipv4, port);
       }});
   ui.SetWindowHost(&window);
-  orv::ConversationRelay relay([&node](const orv::PeerRef& requester) {
-    if (orv::MainWindowController* controller = node ? node->main_window() : nullptr)
-      controller->ConnectionRequestArrived(requester);
-  });
+  orv::ChatWindows chats(orv::ChatWindowServices{
+      [&node] { return node ? node->conversations() : nullptr; },
+      [&node](const orv::PeerRef& requester) {
+        if (orv::MainWindowController* controller = node ? node->main_window() : nullptr)
+          controller->ConnectionRequestArrived(requester);
+      },
+      [&window] {
+        if (!window.isVisible()) window.ShowAndRaise();
+        QApplication::alert(&window);
+      },
+      [&node](const orv::PeerRef& peer) {
+        if (orv::MainWindowController* controller = node ? node->main_window() : nullptr) controller->SendFile(peer);
+      },
+      [&node](const orv::PeerRef& peer) {
+        if (orv::MainWindowController* controller = node ? node->main_window() : nullptr) controller->AddContact(peer);
+      },
+      [&voice, &node](orv::Tone tone) -> std::unique_ptr<orv::TonePlayer> {
+        if (!voice || !node) return nullptr;
+        const int32_t volume = node->settings().RingVolume;
+        return voice->StartTone(tone == orv::Tone::kDial ? "waveDial" : "waveRing",
+                                static_cast<uint16_t>(volume < 0 ? 0 : volume));
+      }});
 
   orv::AppHooks hooks;
   hooks.dispatcher = &dispatcher;
-  hooks.conversation_events = &relay;
+  hooks.conversation_events = &chats;
   hooks.voice = voice.get();
   hooks.main_window_events = &window;
   hooks.main_window_prompts = &window;
@@ -74,12 +93,18 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
         controller->UserFound(copy.data());
     });
   };
-  if (voice) {
-    hooks.select_audio_devices = [&voice](const orv::Settings& settings) {
-      voice->SelectAudioDevices(settings);
-      voice->SetAutomaticGain(settings.AGC);
-    };
-  }
+  // The levels the chat windows' sliders start from, and leave in the
+  // settings at the end.
+  hooks.select_audio_devices = [&voice, &chats](const orv::Settings& settings) {
+    chats.SetCurrentLevels(settings.Volume, settings.MicLevel);
+    if (!voice) return;
+    voice->SelectAudioDevices(settings);
+    voice->SetAutomaticGain(settings.AGC);
+  };
+  hooks.audio_levels = [&chats](orv::Settings& settings) {
+    settings.Volume = chats.volume();
+    settings.MicLevel = chats.mic_level();
+  };
 
   orv::Application application(ui, orv::AppOptions{options.profile}, nullptr, hooks);
   node = &application;

@@ -3,11 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
 #include <QDialog>
 #include <QCoreApplication>
 #include <QEvent>
 #include <QListWidget>
 #include <QMenu>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -230,6 +235,79 @@ TEST(MainWindowTest, AcceptedConnectionRequestMakesTheRequesterAContact) {
   ASSERT_EQ(f.store.contacts.size(), 1u);
   EXPECT_TRUE(SameUserId(f.store.contacts[0].peer.user_id, Peer(70).user_id));
   EXPECT_TRUE(f.controller.connection_requests().empty());
+}
+
+TEST(MainWindowTest, SplashIsTheAboutWindowShownWhileStarting) {
+  WindowFixture f;
+  EXPECT_TRUE(std::string(kAboutText).rfind("ORV Telephone Beta 1.6 298 64-Bit 04/20/14\n", 0) == 0);
+  f.window.OpenAppWindow(AppWindow::kSplash, true);
+  QWidget* splash = nullptr;
+  for (QWidget* top : QApplication::topLevelWidgets())
+    if (dynamic_cast<AboutDialog*>(top) && top->isVisible()) splash = top;
+  ASSERT_NE(splash, nullptr);
+  EXPECT_EQ(splash->windowTitle(), "About");
+  QPointer<QWidget> watch = splash;
+  f.window.CloseAppWindow(AppWindow::kSplash);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(watch.isNull());
+}
+
+// Answers the modal dialog about to open: `answer` runs once it is up. A
+// dialog still open after five seconds (a failed test) is rejected, so that
+// no test waits for ever.
+void AnswerModal(std::function<void(QDialog&)> answer) {
+  QTimer::singleShot(0, [answer = std::move(answer)] {
+    auto* dialog = dynamic_cast<QDialog*>(QApplication::activeModalWidget());
+    if (!dialog) {
+      ADD_FAILURE() << "no modal dialog";
+      return;
+    }
+    answer(*dialog);
+  });
+  QTimer::singleShot(5000, [] {
+    if (auto* dialog = dynamic_cast<QDialog*>(QApplication::activeModalWidget())) dialog->reject();
+  });
+}
+
+// The modal prompts, answered by the person.
+TEST(MainWindowTest, RenameShowsTheOriginalNameAndReturnsTheEditedOne) {
+  WindowFixture f;
+  for (bool ok : {true, false}) {
+    QString caption, shown;
+    AnswerModal([&](QDialog& dialog) {
+      caption = dialog.windowTitle();
+      for (QLabel* label : dialog.findChildren<QLabel*>()) shown += label->text();
+      dialog.findChild<QLineEdit*>()->setText("Amy Pond");
+      if (ok)
+        dialog.accept();
+      else
+        dialog.reject();
+    });
+    const std::optional<std::string> name = f.window.AskRename("Amy", "amy");
+    EXPECT_EQ(caption, "Rename");
+    EXPECT_EQ(shown, "Amy");
+    EXPECT_EQ(name, ok ? std::optional<std::string>("Amy Pond") : std::nullopt);
+  }
+}
+
+TEST(MainWindowTest, ConnectToReadsTheAddressHoweverTheDialogGoes) {
+  WindowFixture f;
+  for (bool connect_button : {true, false}) {
+    AnswerModal([&](QDialog& modal) {
+      auto* dialog = dynamic_cast<ConnectToDialog*>(&modal);
+      ASSERT_NE(dialog, nullptr);
+      EXPECT_EQ(dialog->windowTitle(), "Connect to IP:port");
+      dialog->address_edit()->setText("10.1.2.3");
+      dialog->port_edit()->setText("31265");
+      if (connect_button)
+        dialog->accept();
+      else
+        dialog->close();  // the close box
+    });
+    f.window.OpenAppWindow(AppWindow::kConnectTo, true);
+  }
+  const std::vector<std::pair<uint32_t, uint16_t>> expected = {{0x0A010203u, 31265}, {0x0A010203u, 31265}};
+  EXPECT_EQ(f.connects, expected);
 }
 
 TEST(MainWindowTest, Ipv4TextParsesFourNumbersOnly) {

@@ -148,7 +148,7 @@ void MainWindow::OnSelectionChanged() {
 
 void MainWindow::OnContextMenu(const QPoint& at) {
   const std::optional<size_t> row = list_->RowOf(list_->itemAt(at));
-  if (!row || !controller_) return;
+  if (!row || !controller_ || *row >= controller_->rows().size()) return;
   const std::optional<std::vector<ContactMenuItem>> items = controller_->ContactMenu(*row);
   if (!items) return;  // a row without a UserId offers no menu
   QMenu menu(this);

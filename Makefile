@@ -1,7 +1,7 @@
 # ORV Telephone: the commands a developer needs.
 #   make test   install missing packages, build with sanitizers, run all tests
 #   make bench  optimised build, run the benchmarks
-#   make run    build and start the program (the headless node orvd for now)
+#   make run    build and start the program (the desktop app orv; orvd is the headless node)
 .PHONY: deps test bench run clean
 
 DEBUG_DIR   := build/debug
@@ -22,11 +22,13 @@ bench: deps
 	cmake --build $(RELEASE_DIR) $(JOBS)
 	@set -e; for b in $(RELEASE_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
 
-# Starts the headless node; pass its options with ARGS="--profile DIR ...".
+# Starts the desktop program; pass its options with ARGS="--profile DIR".
+# Without a display it says so and how to start the headless node, which
+# is built beside it: build/run/src/orvd.
 run: deps
 	cmake -S . -B $(RUN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(RUN_DIR) $(JOBS) --target orvd
-	$(RUN_DIR)/src/orvd $(ARGS)
+	cmake --build $(RUN_DIR) $(JOBS) --target orv orvd
+	$(RUN_DIR)/src/gui/orv $(ARGS)
 
 clean:
 	rm -rf build

@@ -153,7 +153,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!orv::HasDisplay([](const char* name) { return std::getenv(name); })) {
-    std::fprintf(stderr, "orv: no display (DISPLAY and WAYLAND_DISPLAY are not set); orvd is the headless node\n");
+    std::fprintf(stderr,
+                 "orv: no display (DISPLAY and WAYLAND_DISPLAY are not set); "
+                 "start the headless node instead: orvd --profile DIR (orvd --help)\n");
     return 1;
   }
   QApplication app(argc, argv);

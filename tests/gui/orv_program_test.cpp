@@ -46,7 +46,9 @@ TEST(OrvProgramTest, WithoutADisplayItNamesOrvdAndExits1) {
   ChildEnvironment env({{"DISPLAY", std::nullopt}, {"WAYLAND_DISPLAY", std::nullopt}, {"QT_QPA_PLATFORM", std::nullopt}});
   OrvdProcess orv({ORV_PATH});
   EXPECT_EQ(orv.WaitExit(), 1);
-  EXPECT_EQ(orv.output(), "orv: no display (DISPLAY and WAYLAND_DISPLAY are not set); orvd is the headless node\n");
+  EXPECT_EQ(orv.output(),
+            "orv: no display (DISPLAY and WAYLAND_DISPLAY are not set); "
+            "start the headless node instead: orvd --profile DIR (orvd --help)\n");
 }
 
 TEST(OrvProgramTest, StartsAnswersAChatAndEndsInOrderOnSigterm) {

@@ -15,6 +15,7 @@
 #include "audio/tone_player.hpp"
 #include "audio/voice_provider.hpp"
 #include "gui/chat_windows.hpp"
+#include "gui/file_transfer_windows.hpp"
 #include "gui/main_window.hpp"
 #include "gui/orv_options.hpp"
 #include "gui/qt_dispatcher.hpp"
@@ -76,8 +77,16 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
                                 static_cast<uint16_t>(volume < 0 ? 0 : volume));
       }});
 
+  // The progress windows; the downloads window has no window of its own yet.
+  orv::FileTransferWindows transfers(orv::FileTransferServices{
+      &dispatcher, [&node] { return node ? node->transfers() : nullptr; }, nullptr, nullptr,
+      [&window](bool show) {
+        if (show) window.OpenAppWindow(orv::AppWindow::kDownloads, true);
+      }});
+
   orv::AppHooks hooks;
   hooks.dispatcher = &dispatcher;
+  hooks.transfer_events = &transfers;
   hooks.conversation_events = &chats;
   hooks.voice = voice.get();
   hooks.main_window_events = &window;

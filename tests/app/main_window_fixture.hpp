@@ -194,19 +194,24 @@ class ScriptedPrompts final : public MainWindowPrompts {
   int files_asked = 0;
 };
 
+// Appends a contact to the store as the contacts file would give it.
+inline void AddStoredContact(ContactStore& store, const PeerRef& peer, std::optional<std::string> name,
+                             std::optional<std::string> original, bool authorized) {
+  ContactRecord c;
+  c.peer = peer;
+  c.name = std::move(name);
+  c.original_name = std::move(original);
+  c.authorized = authorized;
+  std::lock_guard<std::mutex> g(store.lock);
+  store.contacts.push_back(std::move(c));
+}
+
 struct MainWindowFixture {
   MainWindowFixture() { settings.Likes = dir / "likes.xml"; }
 
-  // Appends a contact to the store as the contacts file would give it.
   void AddStoredContact(const PeerRef& peer, std::optional<std::string> name, std::optional<std::string> original,
                         bool authorized) {
-    ContactRecord c;
-    c.peer = peer;
-    c.name = std::move(name);
-    c.original_name = std::move(original);
-    c.authorized = authorized;
-    std::lock_guard<std::mutex> g(store.lock);
-    store.contacts.push_back(std::move(c));
+    test::AddStoredContact(store, peer, std::move(name), std::move(original), authorized);
   }
 
   TempDir dir;

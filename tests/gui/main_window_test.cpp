@@ -45,13 +45,7 @@ struct WindowFixture {
 
   void AddStoredContact(const PeerRef& peer, std::optional<std::string> name, std::optional<std::string> original,
                         bool authorized) {
-    ContactRecord c;
-    c.peer = peer;
-    c.name = std::move(name);
-    c.original_name = std::move(original);
-    c.authorized = authorized;
-    std::lock_guard<std::mutex> g(store.lock);
-    store.contacts.push_back(std::move(c));
+    test::AddStoredContact(store, peer, std::move(name), std::move(original), authorized);
   }
 
   void RunCommand(MenuCommand command) {

@@ -2,6 +2,7 @@
 # Installs, through apt-get, every Debian package needed to build, test and
 # benchmark ORV Telephone. Checks first and stays quiet when all are present;
 # runs apt-get update only when something has to be installed.
+#   install-deps.sh screenshots   also what `make screenshots` needs
 set -euo pipefail
 
 packages=(
@@ -13,6 +14,13 @@ packages=(
   miniupnpd nftables iproute2   # the home router of the port mapping tests (network namespaces)
   libclang-rt-14-dev
 )
+
+# `make screenshots`: a virtual X display, a tray to dock in, keys and clicks
+# from outside, and window captures.
+screenshot_packages=(xvfb trayer xdotool x11-utils imagemagick)
+if [ "${1:-}" = "screenshots" ]; then
+  packages+=("${screenshot_packages[@]}")
+fi
 
 missing=()
 for p in "${packages[@]}"; do

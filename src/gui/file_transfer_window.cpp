@@ -14,7 +14,7 @@ namespace {
 
 QString Text(const std::string& utf8) { return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())); }
 
-constexpr int kWindowWidth = 380;
+constexpr int kWindowWidth = 420;
 
 }  // namespace
 
@@ -23,7 +23,11 @@ FileTransferWindow::FileTransferWindow(const TransferView& view, FileTransferBut
   setWindowIcon(ProgramIcon());
   setAttribute(Qt::WA_DeleteOnClose);
   text_ = new QLabel(this);
+  // The progress text may take two lines; the window keeps room for them
+  // from the start, so that nothing is cut when it grows.
   text_->setWordWrap(true);
+  text_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  text_->setMinimumHeight(2 * text_->fontMetrics().lineSpacing());
   bar_ = new QProgressBar(this);
   bar_->setTextVisible(false);
   save_as_ = new QPushButton("Save As...", this);

@@ -31,7 +31,7 @@ for tool in Xvfb trayer xdotool xwininfo import; do
 done
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
-rm -f "$out"/*.png
+rm -f "$out"/*.png "$out/titles.txt"
 
 work=$(mktemp -d)
 chmod 700 "$work"
@@ -71,11 +71,14 @@ window_of() {
   die "no window \"$title\" of process $pid"
 }
 
-# Captures window $1 as $out/$2.png, in front of the others.
+# Captures window $1 as $out/$2.png, in front of the others. The display
+# has no window manager to draw title bars: titles.txt lists each picture
+# with its window's title.
 shot() {
   xdotool windowraise "$1"
   sleep 0.4
   import -window "$1" "$out/$2.png"
+  printf '%s.png\t%s\n' "$2" "$(xdotool getwindowname "$1")" >>"$out/titles.txt"
   echo "  $2.png"
 }
 

@@ -70,6 +70,13 @@ void ChatWindow::Build() {
   for (int part = 0; part < 4; ++part) {
     status_[part] = new QLabel(status_bar);
     status_[part]->setFrameShape(QFrame::StyledPanel);
+    // The last part takes the rest of the width and clips what does not
+    // fit, as status bar parts do: a long text never pushes it over the
+    // parts before it.
+    if (part == 3) {
+      status_[part]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+      status_[part]->setMinimumWidth(1);
+    }
     if (part < 3) status_[part]->setFixedWidth(kStatusEdges[part] - (part == 0 ? 0 : kStatusEdges[part - 1]));
     status_row->addWidget(status_[part], part == 3 ? 1 : 0);
   }

@@ -4,8 +4,10 @@
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 #include <QTextEdit>
 #include <memory>
@@ -145,6 +147,26 @@ TEST(ChatWindowsTest, IncomingCallShowsTheRingWindowWithItsToneAndOkAnswers) {
   f.dispatcher.RunPending();
   EXPECT_EQ(f.windows.ring(id), nullptr);
   EXPECT_EQ(f.conversations->Get(id)->call_state(), static_cast<uint32_t>(kCallInVoice));
+}
+
+TEST(ChatWindowsTest, CancelInTheRingWindowRefusesTheCall) {
+  ChatFixture f;
+  const ConversationId id = f.conversations->Open(Bob());
+  f.dispatcher.RunPending();
+  const auto ring = EncodeCallCode(kCodeCallRequest);
+  f.FromBob({ring.begin(), ring.end()});
+  QDialog* dialog = f.windows.ring(id);
+  ASSERT_NE(dialog, nullptr);
+  f.sender.Take();
+  auto* buttons = dialog->findChild<QDialogButtonBox*>();
+  ASSERT_NE(buttons, nullptr);
+  QTest::mouseClick(buttons->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+  f.dispatcher.RunPending();
+  EXPECT_EQ(f.windows.ring(id), nullptr);
+  EXPECT_EQ(f.conversations->Get(id)->call_state(), static_cast<uint32_t>(kCallAbort));
+  bool hung_up = false;
+  for (const test::SentPayload& p : f.sender.Take()) hung_up = hung_up || p.code() == kCodeHangUp;
+  EXPECT_TRUE(hung_up);  // Bob hears the refusal
 }
 
 TEST(ChatWindowsTest, ConnectionRequestGoesToTheMainWindow) {

@@ -11,8 +11,13 @@
 namespace orv {
 namespace {
 
+// The whole text is the cell's tool tip too: a long path, or a date in a
+// font wider than the column, is still readable.
 QTableWidgetItem* Cell(const std::string& text) {
-  return new QTableWidgetItem(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+  const QString shown = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  auto* item = new QTableWidgetItem(shown);
+  item->setToolTip(shown);
+  return item;
 }
 
 }  // namespace

@@ -255,7 +255,8 @@ TEST_F(ApplicationSequence, ASecondCopyWithTheSameKeyStopsAfterTheSingleInstance
 }
 
 // With EnableUPnP the port is mapped at start-up, again on the return from
-// sleep, and no more once the settings turn it off.
+// sleep, and no more once the settings turn it off (which removes the
+// mapping).
 TEST_F(ApplicationSequence, ThePortIsMappedAgainAfterSleepUnlessTheSettingsTurnItOff) {
   Program program(dir / "alice", "", "1");
   ASSERT_TRUE(program.app->Start());
@@ -268,8 +269,11 @@ TEST_F(ApplicationSequence, ThePortIsMappedAgainAfterSleepUnlessTheSettingsTurnI
   Settings off = program.app->settings();
   off.EnableUPnP = false;
   program.app->ApplySettings(off);
+  EXPECT_EQ(program.router->discovery_waits.size(), 3u);
+  EXPECT_EQ(program.router->deleted.size(), 1u);
+  EXPECT_FALSE(program.app->settings().EnableUPnP);
   program.app->Resumed();
-  EXPECT_EQ(program.router->discovery_waits.size(), 2u);
+  EXPECT_EQ(program.router->discovery_waits.size(), 3u);
 }
 
 // Every command of the menu, by its number, does its core part: windows

@@ -86,6 +86,9 @@ void MainWindow::OpenAppWindow(AppWindow window, bool shown) {
       break;
     }
     case AppWindow::kConnectTo: RunConnectTo(); break;
+    case AppWindow::kSettings:
+      if (settings_dialog_) settings_dialog_(this);
+      break;
     // The chat windows come and go with their conversations.
     case AppWindow::kChats: break;
     // The tool windows ("Log", "Network", "Kademlia", "Downloads"), the
@@ -95,7 +98,6 @@ void MainWindow::OpenAppWindow(AppWindow window, bool shown) {
     case AppWindow::kNetwork:
     case AppWindow::kKademlia:
     case AppWindow::kDownloads:
-    case AppWindow::kSettings:
     case AppWindow::kFind: break;
   }
 }

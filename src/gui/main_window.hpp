@@ -51,6 +51,8 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
 
   // The controller once the program started; null again before it stops.
   void SetController(MainWindowController* controller) { controller_ = controller; }
+  // Runs the "Settings" dialog over the main window ("&Settings").
+  void SetSettingsDialog(std::function<void(QWidget* owner)> run) { settings_dialog_ = std::move(run); }
 
   // MainWindowEvents.
   void ContactRowsChanged(const std::vector<ContactRow>& rows) override;
@@ -103,6 +105,7 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
   QMenu* tray_menu_ = nullptr;
   QPointer<UserInfoDialog> info_;
   QPointer<AboutDialog> splash_;
+  std::function<void(QWidget* owner)> settings_dialog_;
 };
 
 }  // namespace orv

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "audio/device_list.hpp"
+#include "audio/device_selection.hpp"
 #include "audio/level_meter.hpp"
 #include "audio/tone_player.hpp"
 #include "audio/tones.hpp"
@@ -24,6 +25,39 @@ TEST(DeviceList, DefaultFirstThenTheDevicesAndAPrefixSelects) {
   EXPECT_EQ(SelectDeviceEntry(entries, "hda intel"), 2u);
   EXPECT_EQ(SelectDeviceEntry(entries, "H"), 1u);  // the first that begins so
   EXPECT_EQ(SelectDeviceEntry(entries, "Headset (unplugged)"), 0u);
+}
+
+// Device names longer than the 31 characters the settings keep: the cut
+// name still finds its device, unless two devices begin alike.
+TEST(SelectAudioDevices, ANameCutTo31CharactersFindsItsDevice) {
+  class LongNames final : public AudioBackend {
+   public:
+    std::unique_ptr<AudioCapture> OpenCapture(uint32_t) override { return nullptr; }
+    std::unique_ptr<AudioPlayback> OpenPlayback(uint32_t, uint16_t, uint32_t) override { return nullptr; }
+    uint32_t FindCaptureDevice(std::string_view name) override { return Find(CaptureDeviceNames(), name); }
+    uint32_t FindPlaybackDevice(std::string_view name) override { return Find(PlaybackDeviceNames(), name); }
+    std::vector<std::string> CaptureDeviceNames() const override {
+      return {"HDA Intel PCH: ALC892 Analog (hw:0,0)", "USB Audio Device: USB Audio (hw:1,0)"};
+    }
+    std::vector<std::string> PlaybackDeviceNames() const override {
+      return {"HDA Intel PCH: ALC892 Analog (hw:0,0)", "HDA Intel PCH: ALC892 Analog (hw:0,1)"};
+    }
+
+   private:
+    static uint32_t Find(const std::vector<std::string>& names, std::string_view name) {
+      for (size_t i = 0; i < names.size(); ++i)
+        if (names[i] == name) return static_cast<uint32_t>(i);
+      return kDefaultAudioDevice;
+    }
+  } backend;
+  Settings settings;
+  settings.Microphone = "USB Audio Device: USB Audio (hw";  // 31 characters
+  settings.Speaker = "HDA Intel PCH: ALC892 Analog (h";
+  const AudioDeviceSelection s = SelectAudioDevices(backend, settings);
+  EXPECT_EQ(s.input_device, 1u);
+  EXPECT_EQ(s.output_device, kDefaultAudioDevice);  // two devices begin so
+  settings.Microphone = "USB Audio Device: USB Audio";  // shorter: an exact name only
+  EXPECT_EQ(SelectAudioDevices(backend, settings).input_device, kDefaultAudioDevice);
 }
 
 TEST(LevelReadingOf, DecibelsAreCutToTheirIntegerPartWithinTheRange) {

@@ -45,10 +45,12 @@ void Application::ApplySettings(const Settings& settings) {
 }
 
 // The live settings, and the copies of them that engines keep: the chat
-// switches, what the transfer thread reads, the password's countdown.
-// The main window's controller reads the live record itself.
+// switches, what the transfer thread reads, the password's countdown, the
+// log's size limit. The main window's controller reads the live record
+// itself.
 void Application::ReplaceSettings(const Settings& settings) {
   settings_ = settings;
+  SetLogSize(settings_.LogSize);
   if (conversations_) conversations_->SetSettings(ConversationSettingsOf(settings_, paths_));
   {
     std::lock_guard<std::mutex> hold(transfer_settings_->mutex);

@@ -33,6 +33,7 @@ SettingsDialog::SettingsDialog(const Settings& live, SettingsDialogServices serv
   audio_page_ = audio.page;
   meter_ = audio.meter;
   meter_text_ = audio.meter_text;
+  read_devices_ = audio.read_devices;
   tabs_->addTab(audio_page_, "Audio");
   tabs_->setCurrentIndex(0);
   connect(tabs_, &QTabWidget::currentChanged, this, &SettingsDialog::OnTabChanged);
@@ -50,6 +51,7 @@ SettingsDialog::~SettingsDialog() { model_.StopMeter(); }
 // The audio page "exists" from its first showing: the meter starts then.
 void SettingsDialog::OnTabChanged(int index) {
   if (tabs_->widget(index) != audio_page_) return;
+  audio_shown_ = true;
   model_.StartMeter([this](const LevelReading& reading) {
     // From the meter's thread; dropped once the dialog is gone.
     QMetaObject::invokeMethod(this, [this, reading] { ShowReading(reading); }, Qt::QueuedConnection);
@@ -66,6 +68,7 @@ void SettingsDialog::done(int result) {
   model_.StopMeter();
   if (result == QDialog::Accepted) {
     for (const auto& read : readers_) read();
+    if (audio_shown_) read_devices_();
     QDialog::done(result);
     model_.Accept();
     return;

@@ -38,6 +38,8 @@ class SettingsDialog final : public QDialog {
   QWidget* audio_page_ = nullptr;
   QProgressBar* meter_ = nullptr;
   QLabel* meter_text_ = nullptr;
+  std::function<void()> read_devices_;
+  bool audio_shown_ = false;
 };
 
 // Runs the dialog modally over `owner`.

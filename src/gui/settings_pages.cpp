@@ -1,5 +1,7 @@
 #include "gui/settings_pages.hpp"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -202,6 +204,10 @@ AudioPage BuildAudioPage(SettingsPageContext& c) {
   AddTestButton(grid, 4, "TestRing", [&model] { model.TestRing(); });
 
   AudioPage audio;
+  audio.read_devices = [&model, mic, speaker] {
+    model.SelectMicrophone(static_cast<size_t>(std::max(0, mic->currentIndex())));
+    model.SelectSpeaker(static_cast<size_t>(std::max(0, speaker->currentIndex())));
+  };
   audio.meter = new QProgressBar;
   audio.meter->setObjectName("LevelMeter");
   audio.meter->setRange(0, 60);

@@ -30,6 +30,9 @@ struct AudioPage {
   QWidget* page = nullptr;
   QProgressBar* meter = nullptr;  // 0..60
   QLabel* meter_text = nullptr;   // "%d dB"
+  // Reads the two device lists back into the copy; only for a page that
+  // was shown (a page never shown leaves the stored names as they are).
+  std::function<void()> read_devices;
 };
 AudioPage BuildAudioPage(SettingsPageContext& context);
 

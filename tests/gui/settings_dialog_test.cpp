@@ -154,6 +154,27 @@ TEST(SettingsDialog, AMissingMicrophoneSelectsDefault) {
   EXPECT_EQ(speaker->currentText(), "Built-in Speakers");
 }
 
+// The lists are read back only from a page that was shown: a missing
+// microphone stays as stored until the audio tab has been seen, and is
+// then "default", as the list shows.
+TEST(SettingsDialog, TheDeviceListsAreReadBackOnlyWhenTheAudioTabWasShown) {
+  Settings live = Live();
+  live.Microphone = "Gone Microphone";
+  live.Speaker = "built-in";
+  for (const bool shown : {false, true}) {
+    std::optional<Settings> applied;
+    SettingsDialogServices services{std::make_shared<NamedDevices>(), nullptr,
+                                    [&applied](const Settings& s) { applied = s; }};
+    SettingsDialog dialog(live, services);
+    dialog.show();
+    if (shown) dialog.tabs()->setCurrentIndex(4);
+    Press(dialog, QDialogButtonBox::Ok);
+    ASSERT_TRUE(applied);
+    EXPECT_EQ(applied->Microphone, shown ? "default" : "Gone Microphone");
+    EXPECT_EQ(applied->Speaker, shown ? "Built-in Speakers" : "built-in");
+  }
+}
+
 TEST(SettingsDialog, RememberForeverDisablesTheMinutesAtOnce) {
   SettingsDialog dialog(Live(), SettingsDialogServices{});
   dialog.show();

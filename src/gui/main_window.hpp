@@ -23,6 +23,7 @@
 #include "gui/about_dialog.hpp"
 #include "gui/app_window_host.hpp"
 #include "gui/contact_dialogs.hpp"
+#include "gui/tool_window.hpp"
 
 class QAction;
 class QActionGroup;
@@ -74,6 +75,10 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
   // Shows the window and brings it to the front.
   void ShowAndRaise();
 
+  // The tool window that OpenAppWindow and CloseAppWindow reach for
+  // `window` (kLog, kDownloads); null: none.
+  void SetToolWindow(AppWindow window, ToolWindow* tool) { tools_[window] = tool; }
+
   // For the tests.
   ContactList* contact_list() const { return list_; }
   QAction* MenuAction(MenuCommand command) const;
@@ -95,6 +100,7 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
   void RunConnectTo();
   void OpenSplash();
   void CloseSplash();
+  ToolWindow* Tool(AppWindow window) const;
 
   MainWindowActions actions_;
   MainWindowController* controller_ = nullptr;
@@ -105,6 +111,7 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
   QMenu* tray_menu_ = nullptr;
   QPointer<UserInfoDialog> info_;
   QPointer<AboutDialog> splash_;
+  std::map<AppWindow, ToolWindow*> tools_;
   std::function<void(QWidget* owner)> settings_dialog_;
 };
 

@@ -14,8 +14,12 @@
 #include "app/application.hpp"
 #include "audio/tone_player.hpp"
 #include "audio/voice_provider.hpp"
+#include "app/queued_log_sink.hpp"
 #include "gui/chat_windows.hpp"
+#include "gui/desktop_shell.hpp"
+#include "gui/downloads_window.hpp"
 #include "gui/file_transfer_windows.hpp"
+#include "gui/log_window.hpp"
 #include "gui/main_window.hpp"
 #include "gui/orv_options.hpp"
 #include "gui/qt_dispatcher.hpp"
@@ -78,12 +82,21 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
                                 static_cast<uint16_t>(volume < 0 ? 0 : volume));
       }});
 
-  // The progress windows; the downloads window has no window of its own yet.
+  // The tool windows. The log's rows reach its window from the moment the
+  // log starts: the window is there before the start-up begins.
+  orv::LogWindow log_window;
+  const auto log_sink = std::make_shared<orv::QueuedLogSink>(dispatcher);
+  orv::LogViewLink log_link(*log_sink, log_window);
+  orv::QtDesktopShell shell;
+  orv::DownloadsWindow downloads([&node] { return node ? node->store() : nullptr; }, shell);
+  window.SetToolWindow(orv::AppWindow::kLog, &log_window);
+  window.SetToolWindow(orv::AppWindow::kDownloads, &downloads);
+
+  // The progress windows; a recorded reception refreshes the downloads
+  // window (and shows it with AutoReceiveFiles).
   orv::FileTransferWindows transfers(orv::FileTransferServices{
       &dispatcher, [&node] { return node ? node->transfers() : nullptr; }, nullptr, nullptr,
-      [&window](bool show) {
-        if (show) window.OpenAppWindow(orv::AppWindow::kDownloads, true);
-      }});
+      [&downloads](bool show) { downloads.DownloadsChanged(show); }});
 
   orv::AppHooks hooks;
   hooks.dispatcher = &dispatcher;
@@ -119,7 +132,7 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
     settings.MicLevel = chats.mic_level();
   };
 
-  orv::Application application(ui, orv::AppOptions{options.profile}, nullptr, hooks);
+  orv::Application application(ui, orv::AppOptions{options.profile}, log_sink, hooks);
   node = &application;
   if (!application.Start()) {
     const std::string reason = ui.last_message();

@@ -318,6 +318,17 @@ xdotool mousemove --window "$alice_downloads" 60 28 click 3  # the first row
 screen_shot screen-alice-downloads-menu
 keys "$alice_downloads" Escape
 
+# --- Settings, from Bob's main window (Ctrl+S): each of its five tabs ---
+keys "$bob_main" ctrl+s
+settings=$(window_of "$bob_pid" "^Settings$")
+xdotool windowmove "$settings" 300 100
+for tab in file network privacy user audio; do
+  [ "$tab" = file ] || keys "$settings" ctrl+Tab
+  sleep 0.3
+  shot "$settings" "bob-settings-$tab"
+done
+keys "$settings" Escape  # Cancel: nothing changes
+
 # --- both end in order on SIGTERM ---
 kill -TERM "$alice_pid" "$bob_pid"
 wait "$alice_pid" || die "orv of Alice ended with $?"

@@ -86,18 +86,19 @@ void MainWindow::OpenAppWindow(AppWindow window, bool shown) {
       break;
     }
     case AppWindow::kConnectTo: RunConnectTo(); break;
+    case AppWindow::kSettings:
+      if (settings_dialog_) settings_dialog_(this);
+      break;
     // The chat windows come and go with their conversations.
     case AppWindow::kChats: break;
     case AppWindow::kLog:
     case AppWindow::kDownloads:
       if (ToolWindow* tool = Tool(window)) tool->OpenToolWindow(shown);
       break;
-    // The tool windows "Network" and "Kademlia", the settings dialog and
-    // "Find" are not part of the program yet: they come with the windows of
-    // their own engines.
+    // The tool windows "Network" and "Kademlia" and "Find" are not part of
+    // the program yet: they come with the windows of their own engines.
     case AppWindow::kNetwork:
     case AppWindow::kKademlia:
-    case AppWindow::kSettings:
     case AppWindow::kFind: break;
   }
 }

@@ -52,6 +52,8 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
 
   // The controller once the program started; null again before it stops.
   void SetController(MainWindowController* controller) { controller_ = controller; }
+  // Runs the "Settings" dialog over the main window ("&Settings").
+  void SetSettingsDialog(std::function<void(QWidget* owner)> run) { settings_dialog_ = std::move(run); }
 
   // MainWindowEvents.
   void ContactRowsChanged(const std::vector<ContactRow>& rows) override;
@@ -110,6 +112,7 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
   QPointer<UserInfoDialog> info_;
   QPointer<AboutDialog> splash_;
   std::map<AppWindow, ToolWindow*> tools_;
+  std::function<void(QWidget* owner)> settings_dialog_;
 };
 
 }  // namespace orv

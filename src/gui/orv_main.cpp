@@ -23,6 +23,7 @@
 #include "gui/main_window.hpp"
 #include "gui/orv_options.hpp"
 #include "gui/qt_dispatcher.hpp"
+#include "gui/settings_dialog.hpp"
 #include "gui/stop_signals.hpp"
 #include "gui/widget_ui_port.hpp"
 #include "platform/sleep_watch.hpp"
@@ -123,6 +124,9 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
     voice->SelectAudioDevices(settings);
     voice->SetAutomaticGain(settings.AGC);
   };
+  hooks.automatic_gain = [&voice](bool on) {
+    if (voice) voice->SetAutomaticGain(on);
+  };
   hooks.audio_levels = [&chats](orv::Settings& settings) {
     settings.Volume = chats.volume();
     settings.MicLevel = chats.mic_level();
@@ -138,6 +142,15 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
     return 1;
   }
   window.SetController(application.main_window());
+  window.SetSettingsDialog([&voice, &application](QWidget* owner) {
+    orv::SettingsDialogServices services;
+    if (voice) services.audio = voice->shared_backend();
+    services.automatic_gain_click = [&voice](bool on) {
+      if (voice) voice->SetFirstCallAutomaticGain(on);
+    };
+    services.apply = [&application](const orv::Settings& settings) { application.ApplySettings(settings); };
+    orv::RunSettingsDialog(owner, application.SettingsToEdit(), std::move(services));
+  });
   orv::SleepWatch sleep;
   dispatcher.StartTimer(kSleepWatchTimer, kSleepWatchMs, [&sleep, &application] {
     if (sleep.Resumed()) application.Resumed();
@@ -154,6 +167,7 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
   dispatcher.StopTimer(kSleepWatchTimer);
   ui.StopAsking();
   window.SetController(nullptr);
+  window.SetSettingsDialog(nullptr);
   application.Stop();
   dispatcher.Shutdown();
   ui.SetWindowHost(nullptr);

@@ -13,6 +13,7 @@
 #include "gui/contact_dialogs.hpp"
 #include "gui/contact_list.hpp"
 #include "gui/icons.hpp"
+#include "gui/tool_windows.hpp"
 
 namespace orv {
 
@@ -88,15 +89,17 @@ void MainWindow::OpenAppWindow(AppWindow window, bool shown) {
     case AppWindow::kConnectTo: RunConnectTo(); break;
     // The chat windows come and go with their conversations.
     case AppWindow::kChats: break;
-    // The tool windows ("Log", "Network", "Kademlia", "Downloads"), the
-    // settings dialog and "Find" are not part of the program yet: they
-    // come with the windows of their own engines.
-    case AppWindow::kLog:
     case AppWindow::kNetwork:
     case AppWindow::kKademlia:
+    case AppWindow::kFind:
+      if (tools_) tools_->Open(window, shown);
+      break;
+    // The tool windows "Log" and "Downloads" and the settings dialog are
+    // not part of the program yet: they come with the windows of their own
+    // engines.
+    case AppWindow::kLog:
     case AppWindow::kDownloads:
-    case AppWindow::kSettings:
-    case AppWindow::kFind: break;
+    case AppWindow::kSettings: break;
   }
 }
 
@@ -104,6 +107,11 @@ void MainWindow::CloseAppWindow(AppWindow window) {
   switch (window) {
     case AppWindow::kMain: hide(); break;
     case AppWindow::kSplash: CloseSplash(); break;
+    case AppWindow::kNetwork:
+    case AppWindow::kKademlia:
+    case AppWindow::kFind:
+      if (tools_) tools_->Close(window);
+      break;
     default: break;  // see OpenAppWindow
   }
 }

@@ -33,6 +33,7 @@ class QSystemTrayIcon;
 namespace orv {
 
 class ContactList;
+class ToolWindows;
 
 struct MainWindowActions {
   std::function<void(MenuCommand)> run_command;
@@ -51,6 +52,8 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
 
   // The controller once the program started; null again before it stops.
   void SetController(MainWindowController* controller) { controller_ = controller; }
+  // The network tool windows ("Network List", "Kademlia List", "Find user").
+  void SetToolWindows(ToolWindows* tools) { tools_ = tools; }
 
   // MainWindowEvents.
   void ContactRowsChanged(const std::vector<ContactRow>& rows) override;
@@ -96,6 +99,7 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
 
   MainWindowActions actions_;
   MainWindowController* controller_ = nullptr;
+  ToolWindows* tools_ = nullptr;
   ContactList* list_ = nullptr;
   std::map<MenuCommand, QAction*> menu_actions_;
   QActionGroup* presence_group_ = nullptr;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/application.hpp"
+#include "app/tool_lists/engine_tool_lists.hpp"
 #include "audio/tone_player.hpp"
 #include "audio/voice_provider.hpp"
 #include "gui/chat_windows.hpp"
@@ -20,6 +21,7 @@
 #include "gui/orv_options.hpp"
 #include "gui/qt_dispatcher.hpp"
 #include "gui/stop_signals.hpp"
+#include "gui/tool_windows.hpp"
 #include "gui/widget_ui_port.hpp"
 #include "platform/sleep_watch.hpp"
 
@@ -84,6 +86,18 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
         if (show) window.OpenAppWindow(orv::AppWindow::kDownloads, true);
       }});
 
+  // "Network List", "Kademlia List" and "Find user" over the engines.
+  const orv::ToolListEngines tool_engines{
+      [&node] { return node ? node->endpoint() : nullptr; },
+      [&node] { return node ? node->dht() : nullptr; },
+      [&node] { return node ? node->store() : nullptr; },
+      [&node] { return node ? node->main_window() : nullptr; },
+      [&node] { return node ? node->conversations() : nullptr; }};
+  orv::EngineToolListSources tool_sources(tool_engines);
+  orv::EngineToolListCommands tool_commands(tool_engines);
+  orv::ToolWindows tools(tool_sources, tool_commands);
+  window.SetToolWindows(&tools);
+
   orv::AppHooks hooks;
   hooks.dispatcher = &dispatcher;
   hooks.transfer_events = &transfers;
@@ -144,6 +158,7 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
   application.Stop();
   dispatcher.Shutdown();
   ui.SetWindowHost(nullptr);
+  window.SetToolWindows(nullptr);
   node = nullptr;
   return status;
 }

@@ -38,12 +38,9 @@ void ToolListView::ShowRows(const std::vector<ToolListRow>& rows) {
   for (size_t index : plan.rewrite) WriteRow(index, rows[index]);
   while (static_cast<size_t>(topLevelItemCount()) > plan.keep) delete takeTopLevelItem(topLevelItemCount() - 1);
   rows_ = rows;
+  if (plan.selection == SelectedRow()) return;
   clearSelection();
-  if (plan.selection) {
-    QTreeWidgetItem* item = topLevelItem(static_cast<int>(*plan.selection));
-    setCurrentItem(item);
-    item->setSelected(true);
-  }
+  if (plan.selection) SelectRow(*plan.selection);
 }
 
 void ToolListView::WriteRow(size_t index, const ToolListRow& row) {

@@ -107,6 +107,11 @@ TEST_F(ToolWindowsTest, NetworkListShowsTheColumnsAndKeepsTheSelectionOnItsUser)
   window->Refresh();
   ASSERT_EQ(list->topLevelItemCount(), 1);
   EXPECT_EQ(list->SelectedRow(), 0u);
+  // Bob goes: nobody is selected in his place.
+  sources.peers = {PeerNamed(0x100, "Alice")};
+  window->Refresh();
+  EXPECT_EQ(list->topLevelItem(0)->text(0), "Alice");
+  EXPECT_FALSE(list->SelectedRow());
 }
 
 TEST_F(ToolWindowsTest, TheCloseBoxHidesTheListsAndTheMainWindowOpensAndClosesThem) {

@@ -303,6 +303,21 @@ shot "$about" bob-about
 keys "$about" Escape
 screen_shot screen-end
 
+# --- Alice's tool windows from her Network menu: "Log", and "Downloads"
+# with the file she saved and the popup menu of its row ---
+keys "$alice_main" alt+n o
+alice_log=$(window_of "$alice_pid" "^Log$")
+xdotool windowmove "$alice_log" 205 30
+shot "$alice_log" alice-log
+keys "$alice_main" alt+n d
+alice_downloads=$(window_of "$alice_pid" "^Downloads$")
+xdotool windowmove "$alice_downloads" 205 480
+shot "$alice_downloads" alice-downloads
+xdotool windowraise "$alice_downloads"
+xdotool mousemove --window "$alice_downloads" 60 28 click 3  # the first row
+screen_shot screen-alice-downloads-menu
+keys "$alice_downloads" Escape
+
 # --- Bob's network tool windows, from the Network menu ---
 # "Show n&etwork window": every peer with its session state.
 keys "$bob_main" alt+n e

@@ -13,7 +13,6 @@
 #include "gui/contact_dialogs.hpp"
 #include "gui/contact_list.hpp"
 #include "gui/icons.hpp"
-#include "gui/tool_windows.hpp"
 
 namespace orv {
 
@@ -89,16 +88,15 @@ void MainWindow::OpenAppWindow(AppWindow window, bool shown) {
     case AppWindow::kConnectTo: RunConnectTo(); break;
     // The chat windows come and go with their conversations.
     case AppWindow::kChats: break;
+    case AppWindow::kLog:
+    case AppWindow::kDownloads:
     case AppWindow::kNetwork:
     case AppWindow::kKademlia:
     case AppWindow::kFind:
-      if (tools_) tools_->Open(window, shown);
+      if (ToolWindow* tool = Tool(window)) tool->OpenToolWindow(shown);
       break;
-    // The tool windows "Log" and "Downloads" and the settings dialog are
-    // not part of the program yet: they come with the windows of their own
-    // engines.
-    case AppWindow::kLog:
-    case AppWindow::kDownloads:
+    // The settings dialog is not part of the program yet: it comes with the
+    // windows of its own.
     case AppWindow::kSettings: break;
   }
 }
@@ -107,13 +105,20 @@ void MainWindow::CloseAppWindow(AppWindow window) {
   switch (window) {
     case AppWindow::kMain: hide(); break;
     case AppWindow::kSplash: CloseSplash(); break;
+    case AppWindow::kLog:
+    case AppWindow::kDownloads:
     case AppWindow::kNetwork:
     case AppWindow::kKademlia:
     case AppWindow::kFind:
-      if (tools_) tools_->Close(window);
+      if (ToolWindow* tool = Tool(window)) tool->CloseToolWindow();
       break;
     default: break;  // see OpenAppWindow
   }
+}
+
+ToolWindow* MainWindow::Tool(AppWindow window) const {
+  const auto it = tools_.find(window);
+  return it == tools_.end() ? nullptr : it->second;
 }
 
 QWidget* MainWindow::DialogOwner() { return isVisible() ? this : nullptr; }

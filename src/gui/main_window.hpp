@@ -23,6 +23,7 @@
 #include "gui/about_dialog.hpp"
 #include "gui/app_window_host.hpp"
 #include "gui/contact_dialogs.hpp"
+#include "gui/tool_window.hpp"
 
 class QAction;
 class QActionGroup;
@@ -33,7 +34,6 @@ class QSystemTrayIcon;
 namespace orv {
 
 class ContactList;
-class ToolWindows;
 
 struct MainWindowActions {
   std::function<void(MenuCommand)> run_command;
@@ -52,8 +52,6 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
 
   // The controller once the program started; null again before it stops.
   void SetController(MainWindowController* controller) { controller_ = controller; }
-  // The network tool windows ("Network List", "Kademlia List", "Find user").
-  void SetToolWindows(ToolWindows* tools) { tools_ = tools; }
 
   // MainWindowEvents.
   void ContactRowsChanged(const std::vector<ContactRow>& rows) override;
@@ -74,6 +72,10 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
 
   // Shows the window and brings it to the front.
   void ShowAndRaise();
+
+  // The tool window that OpenAppWindow and CloseAppWindow reach for
+  // `window` (kLog, kDownloads); null: none.
+  void SetToolWindow(AppWindow window, ToolWindow* tool) { tools_[window] = tool; }
 
   // For the tests.
   ContactList* contact_list() const { return list_; }
@@ -96,10 +98,10 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
   void RunConnectTo();
   void OpenSplash();
   void CloseSplash();
+  ToolWindow* Tool(AppWindow window) const;
 
   MainWindowActions actions_;
   MainWindowController* controller_ = nullptr;
-  ToolWindows* tools_ = nullptr;
   ContactList* list_ = nullptr;
   std::map<MenuCommand, QAction*> menu_actions_;
   QActionGroup* presence_group_ = nullptr;
@@ -107,6 +109,7 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
   QMenu* tray_menu_ = nullptr;
   QPointer<UserInfoDialog> info_;
   QPointer<AboutDialog> splash_;
+  std::map<AppWindow, ToolWindow*> tools_;
 };
 
 }  // namespace orv

@@ -15,8 +15,12 @@
 #include "app/tool_lists/engine_tool_lists.hpp"
 #include "audio/tone_player.hpp"
 #include "audio/voice_provider.hpp"
+#include "app/queued_log_sink.hpp"
 #include "gui/chat_windows.hpp"
+#include "gui/desktop_shell.hpp"
+#include "gui/downloads_window.hpp"
 #include "gui/file_transfer_windows.hpp"
+#include "gui/log_window.hpp"
 #include "gui/main_window.hpp"
 #include "gui/orv_options.hpp"
 #include "gui/qt_dispatcher.hpp"
@@ -79,12 +83,21 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
                                 static_cast<uint16_t>(volume < 0 ? 0 : volume));
       }});
 
-  // The progress windows; the downloads window has no window of its own yet.
+  // The tool windows. The log's rows reach its window from the moment the
+  // log starts: the window is there before the start-up begins.
+  orv::LogWindow log_window;
+  const auto log_sink = std::make_shared<orv::QueuedLogSink>(dispatcher);
+  orv::LogViewLink log_link(*log_sink, log_window);
+  orv::QtDesktopShell shell;
+  orv::DownloadsWindow downloads([&node] { return node ? node->store() : nullptr; }, shell);
+  window.SetToolWindow(orv::AppWindow::kLog, &log_window);
+  window.SetToolWindow(orv::AppWindow::kDownloads, &downloads);
+
+  // The progress windows; a recorded reception refreshes the downloads
+  // window (and shows it with AutoReceiveFiles).
   orv::FileTransferWindows transfers(orv::FileTransferServices{
       &dispatcher, [&node] { return node ? node->transfers() : nullptr; }, nullptr, nullptr,
-      [&window](bool show) {
-        if (show) window.OpenAppWindow(orv::AppWindow::kDownloads, true);
-      }});
+      [&downloads](bool show) { downloads.DownloadsChanged(show); }});
 
   // "Network List", "Kademlia List" and "Find user" over the engines.
   const orv::ToolListEngines tool_engines{
@@ -96,7 +109,9 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
   orv::EngineToolListSources tool_sources(tool_engines);
   orv::EngineToolListCommands tool_commands(tool_engines);
   orv::ToolWindows tools(tool_sources, tool_commands);
-  window.SetToolWindows(&tools);
+  window.SetToolWindow(orv::AppWindow::kNetwork, tools.network_tool());
+  window.SetToolWindow(orv::AppWindow::kKademlia, tools.kademlia_tool());
+  window.SetToolWindow(orv::AppWindow::kFind, tools.find_tool());
 
   orv::AppHooks hooks;
   hooks.dispatcher = &dispatcher;
@@ -129,7 +144,7 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
     settings.MicLevel = chats.mic_level();
   };
 
-  orv::Application application(ui, orv::AppOptions{options.profile}, nullptr, hooks);
+  orv::Application application(ui, orv::AppOptions{options.profile}, log_sink, hooks);
   node = &application;
   if (!application.Start()) {
     const std::string reason = ui.last_message();
@@ -158,7 +173,6 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
   application.Stop();
   dispatcher.Shutdown();
   ui.SetWindowHost(nullptr);
-  window.SetToolWindows(nullptr);
   node = nullptr;
   return status;
 }

@@ -17,17 +17,17 @@ void ToolWindows::Open(AppWindow window, bool shown) {
   switch (window) {
     case AppWindow::kNetwork:
       if (!network_) network_ = new NetworkListWindow(sources_, commands_);
-      if (shown) ShowAndRaise(network_);
+      if (shown) ShowInFront(*network_);
       break;
     case AppWindow::kKademlia:
       if (!kademlia_) kademlia_ = new KademliaListWindow(sources_, commands_);
-      if (shown) ShowAndRaise(kademlia_);
+      if (shown) ShowInFront(*kademlia_);
       break;
     case AppWindow::kFind: {
       std::erase_if(finds_, [](const QPointer<FindWindow>& find) { return find.isNull(); });
       auto* find = new FindWindow(sources_, commands_);
       finds_.emplace_back(find);
-      ShowAndRaise(find);
+      ShowInFront(*find);
       break;
     }
     default: break;
@@ -50,12 +50,6 @@ FindWindow* ToolWindows::find() const {
   for (auto it = finds_.rbegin(); it != finds_.rend(); ++it)
     if (*it) return *it;
   return nullptr;
-}
-
-void ToolWindows::ShowAndRaise(QWidget* window) {
-  window->show();
-  window->raise();
-  window->activateWindow();
 }
 
 }  // namespace orv

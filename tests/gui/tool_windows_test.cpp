@@ -116,7 +116,7 @@ TEST_F(ToolWindowsTest, NetworkListShowsTheColumnsAndKeepsTheSelectionOnItsUser)
 
 TEST_F(ToolWindowsTest, TheCloseBoxHidesTheListsAndTheMainWindowOpensAndClosesThem) {
   MainWindow main(MainWindowActions{});
-  main.SetToolWindows(&tools);
+  main.SetToolWindow(AppWindow::kKademlia, tools.kademlia_tool());
   main.OpenAppWindow(AppWindow::kKademlia, true);
   ToolListWindow* window = tools.kademlia();
   ASSERT_TRUE(window && window->isVisible());
@@ -130,7 +130,6 @@ TEST_F(ToolWindowsTest, TheCloseBoxHidesTheListsAndTheMainWindowOpensAndClosesTh
   // The shutdown destroys it.
   main.CloseAppWindow(AppWindow::kKademlia);
   EXPECT_EQ(tools.kademlia(), nullptr);
-  main.SetToolWindows(nullptr);
 }
 
 TEST_F(ToolWindowsTest, KademliaGroupRowsOfferNoMenuAndNodeRowsDo) {

@@ -329,6 +329,40 @@ for tab in file network privacy user audio; do
 done
 keys "$settings" Escape  # Cancel: nothing changes
 
+# --- Bob's network tool windows, from the Network menu ---
+# "Show n&etwork window": every peer with its session state.
+keys "$bob_main" alt+n e
+network=$(window_of "$bob_pid" "^Network List$")
+xdotool windowmove "$network" 205 480
+xdotool windowsize "$network" 860 260
+sleep 1.5  # a refresh at the new size
+shot "$network" bob-network-list
+# A right click on Alice's row: the rows' menu.
+xdotool mousemove --window "$network" 60 36 click 3
+screen_shot screen-bob-network-row-menu
+xdotool key Escape
+keys "$network" Escape  # hidden again
+# "Show k&ademlia window": the routing table bucket by bucket; End shows
+# the last buckets, where other users' nodes mostly are.
+keys "$bob_main" alt+n a
+kademlia=$(window_of "$bob_pid" "^Kademlia List$")
+xdotool windowmove "$kademlia" 205 480
+xdotool windowsize "$kademlia" 860 260
+sleep 1.5
+keys "$kademlia" End
+shot "$kademlia" bob-kademlia-list
+keys "$kademlia" Escape
+# "Find User": Alice by name.
+keys "$bob_main" alt+n Down Down Return
+find=$(window_of "$bob_pid" "^Find user$")
+xdotool windowmove "$find" 205 480
+xdotool windowsize "$find" 860 260
+type_into "$find" "Alice"
+keys "$find" Return
+sleep 1
+shot "$find" bob-find-user
+keys "$find" Escape
+
 # --- both end in order on SIGTERM ---
 kill -TERM "$alice_pid" "$bob_pid"
 wait "$alice_pid" || die "orv of Alice ended with $?"

@@ -93,13 +93,11 @@ void MainWindow::OpenAppWindow(AppWindow window, bool shown) {
     case AppWindow::kChats: break;
     case AppWindow::kLog:
     case AppWindow::kDownloads:
-      if (ToolWindow* tool = Tool(window)) tool->OpenToolWindow(shown);
-      break;
-    // The tool windows "Network" and "Kademlia" and "Find" are not part of
-    // the program yet: they come with the windows of their own engines.
     case AppWindow::kNetwork:
     case AppWindow::kKademlia:
-    case AppWindow::kFind: break;
+    case AppWindow::kFind:
+      if (ToolWindow* tool = Tool(window)) tool->OpenToolWindow(shown);
+      break;
   }
 }
 
@@ -109,6 +107,9 @@ void MainWindow::CloseAppWindow(AppWindow window) {
     case AppWindow::kSplash: CloseSplash(); break;
     case AppWindow::kLog:
     case AppWindow::kDownloads:
+    case AppWindow::kNetwork:
+    case AppWindow::kKademlia:
+    case AppWindow::kFind:
       if (ToolWindow* tool = Tool(window)) tool->CloseToolWindow();
       break;
     default: break;  // see OpenAppWindow

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/application.hpp"
+#include "app/tool_lists/engine_tool_lists.hpp"
 #include "audio/tone_player.hpp"
 #include "audio/voice_provider.hpp"
 #include "app/queued_log_sink.hpp"
@@ -25,6 +26,7 @@
 #include "gui/qt_dispatcher.hpp"
 #include "gui/settings_dialog.hpp"
 #include "gui/stop_signals.hpp"
+#include "gui/tool_windows.hpp"
 #include "gui/widget_ui_port.hpp"
 #include "platform/sleep_watch.hpp"
 
@@ -97,6 +99,20 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
   orv::FileTransferWindows transfers(orv::FileTransferServices{
       &dispatcher, [&node] { return node ? node->transfers() : nullptr; }, nullptr, nullptr,
       [&downloads](bool show) { downloads.DownloadsChanged(show); }});
+
+  // "Network List", "Kademlia List" and "Find user" over the engines.
+  const orv::ToolListEngines tool_engines{
+      [&node] { return node ? node->endpoint() : nullptr; },
+      [&node] { return node ? node->dht() : nullptr; },
+      [&node] { return node ? node->store() : nullptr; },
+      [&node] { return node ? node->main_window() : nullptr; },
+      [&node] { return node ? node->conversations() : nullptr; }};
+  orv::EngineToolListSources tool_sources(tool_engines);
+  orv::EngineToolListCommands tool_commands(tool_engines);
+  orv::ToolWindows tools(tool_sources, tool_commands);
+  window.SetToolWindow(orv::AppWindow::kNetwork, tools.network_tool());
+  window.SetToolWindow(orv::AppWindow::kKademlia, tools.kademlia_tool());
+  window.SetToolWindow(orv::AppWindow::kFind, tools.find_tool());
 
   orv::AppHooks hooks;
   hooks.dispatcher = &dispatcher;

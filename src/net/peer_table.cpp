@@ -24,6 +24,7 @@ PeerStatus StatusOf(PeerRecord& record) {
   CopyUserId(s.ref.user_id, record.user_id);
   s.ref.ipv4 = record.ipv4;
   s.ref.port = record.port;
+  s.name = NameUtf8(record.name.data(), record.name_length);
   s.connected = record.connected;
   s.away = record.away;
   s.sent_without_reply = record.sent_without_reply.load();

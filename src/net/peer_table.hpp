@@ -89,6 +89,7 @@ int GetPeerRef(NetworkEndpoint& endpoint, const uint32_t* user_id, PeerRef& out)
 // What the network list and the chat window show of a peer.
 struct PeerStatus {
   PeerRef ref;
+  std::string name;          // the announced name (UTF-8), "<unknown>" until a handshake names the peer
   bool connected = false;
   bool away = false;
   int32_t state = -1;        // setup state, -1 without a setup

@@ -72,6 +72,10 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
   // Shows the window and brings it to the front.
   void ShowAndRaise();
 
+  // A message beside the tray icon; false where there is no tray (or it
+  // shows no messages).
+  bool ShowTrayMessage(const QString& title, const QString& text);
+
   // For the tests.
   ContactList* contact_list() const { return list_; }
   QAction* MenuAction(MenuCommand command) const;

@@ -8,26 +8,27 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/application.hpp"
 #include "audio/tone_player.hpp"
 #include "audio/voice_provider.hpp"
+#include "app/event_log.hpp"
 #include "gui/chat_windows.hpp"
+#include "gui/desktop_notifier.hpp"
 #include "gui/file_transfer_windows.hpp"
+#include "gui/idle_time_sources.hpp"
+#include "gui/logind_bus.hpp"
 #include "gui/main_window.hpp"
 #include "gui/orv_options.hpp"
 #include "gui/qt_dispatcher.hpp"
+#include "gui/resume_watch.hpp"
 #include "gui/stop_signals.hpp"
 #include "gui/widget_ui_port.hpp"
-#include "platform/sleep_watch.hpp"
 
 namespace {
-
-// Looks at the clocks once a second for a return from sleep.
-constexpr orv::TimerId kSleepWatchTimer = 0x534C4550;  // "SLEP"
-constexpr uint32_t kSleepWatchMs = 1000;
 
 // The voice of the calls on the sound card; without one the program runs
 // without voice and says so once.
@@ -54,6 +55,10 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
           controller->ConnectTo(ipv4, port);
       }});
   ui.SetWindowHost(&window);
+  orv::DesktopNotifier notifier(orv::MakeFreedesktopNotifications(), [&window](const orv::DesktopNotice& notice) {
+    return window.ShowTrayMessage(QString::fromStdString(notice.summary), QString::fromStdString(notice.body));
+  });
+  const orv::NotifyFunction notify = [&notifier](const orv::DesktopNotice& notice) { notifier.Notify(notice); };
   orv::ChatWindows chats(orv::ChatWindowServices{
       [&node] { return node ? node->conversations() : nullptr; },
       [&node](const orv::PeerRef& requester) {
@@ -75,14 +80,18 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
         const int32_t volume = node->settings().RingVolume;
         return voice->StartTone(tone == orv::Tone::kDial ? "waveDial" : "waveRing",
                                 static_cast<uint16_t>(volume < 0 ? 0 : volume));
-      }});
+      },
+      notify});
 
   // The progress windows; the downloads window has no window of its own yet.
   orv::FileTransferWindows transfers(orv::FileTransferServices{
       &dispatcher, [&node] { return node ? node->transfers() : nullptr; }, nullptr, nullptr,
       [&window](bool show) {
         if (show) window.OpenAppWindow(orv::AppWindow::kDownloads, true);
-      }});
+      },
+      notify});
+  // The person's idle time for the automatic away.
+  orv::IdleChoice idle = orv::SelectIdleTimeSource(orv::DesktopIdleCandidates());
 
   orv::AppHooks hooks;
   hooks.dispatcher = &dispatcher;
@@ -91,6 +100,7 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
   hooks.voice = voice.get();
   hooks.main_window_events = &window;
   hooks.main_window_prompts = &window;
+  hooks.idle = idle.source.get();
   // exit rather than quit: quit asks the windows to close first, and the
   // main window only hides itself in the tray.
   hooks.exit = [] { QCoreApplication::exit(0); };
@@ -125,10 +135,11 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
     return 1;
   }
   window.SetController(application.main_window());
-  orv::SleepWatch sleep;
-  dispatcher.StartTimer(kSleepWatchTimer, kSleepWatchMs, [&sleep, &application] {
-    if (sleep.Resumed()) application.Resumed();
-  });
+  orv::LogEvent("Main", idle.report);
+  // The return from sleep: logind's signal, or the clocks without it.
+  orv::LogindSleepSignal logind;
+  std::optional<orv::ResumeWatch> resume;
+  resume.emplace(dispatcher, &logind, [&application] { application.Resumed(); });
   orv::StopSignals stop_signals([] { QCoreApplication::exit(0); });
   // The first thing the event loop does: the network is enabled and the
   // DHT bootstraps.
@@ -138,7 +149,7 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
 
   // Workers still waiting for a dialog are let go, so that the shutdown
   // can join them; the window no longer forwards anything.
-  dispatcher.StopTimer(kSleepWatchTimer);
+  resume.reset();
   ui.StopAsking();
   window.SetController(nullptr);
   application.Stop();

@@ -193,8 +193,9 @@ void ChatWindows::OnRingOpened(ConversationId id, bool shown, const std::string&
   Entry* entry = Find(id);
   if (!entry) return;
   CloseRing(*entry);
-  // Told on the desktop too when none of the program's windows is in front.
-  if (!QApplication::activeWindow() && services_.notify) services_.notify(IncomingCallNotice(text));
+  // Told on the desktop too unless the conversation's window is in front.
+  const bool in_front = entry->window && entry->window->isActiveWindow();
+  if (!in_front && services_.notify) services_.notify(IncomingCallNotice(text));
   QDialog* ring = MakeRingDialog(text, nullptr);
   ring->setAttribute(Qt::WA_DeleteOnClose);
   QObject::connect(ring, &QDialog::finished, ring, [this, id](int result) {

@@ -125,7 +125,7 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
     settings.MicLevel = chats.mic_level();
   };
 
-  orv::Application application(ui, orv::AppOptions{options.profile}, nullptr, hooks);
+  orv::Application application(ui, orv::AppOptions{options.profile, true}, nullptr, hooks);
   node = &application;
   if (!application.Start()) {
     const std::string reason = ui.last_message();

@@ -14,6 +14,7 @@ packages=(
   miniupnpd nftables iproute2   # the home router of the port mapping tests (network namespaces)
   libclang-rt-14-dev
   libxss-dev                    # orv's idle time on X11 (screen saver extension)
+  dbus-daemon                   # the private bus of the desktop bus tests
   dpkg-dev file desktop-file-utils appstream   # the Debian package (cpack) and its checks
 )
 

@@ -1,14 +1,16 @@
 // firewalld on the system bus: the zone interface's queryPort, addPort and
 // removePort for one UDP port in the default zone (the empty zone name),
 // changing the running firewall only, never its saved configuration.
-#include <QDBusConnection>
+#include "gui/firewalld_bus.hpp"
+
 #include <QDBusMessage>
 #include <QDBusReply>
 #include <QString>
 #include <QVariant>
 
+#include <utility>
+
 #include "gui/dbus_service.hpp"
-#include "gui/firewall_ports.hpp"
 
 namespace orv {
 namespace {
@@ -22,7 +24,9 @@ constexpr int kNoTimeLimit = 0;
 
 class FirewalldBus final : public FirewallBus {
  public:
-  bool Available() override { return DBusServicePresent(QDBusConnection::systemBus(), kService); }
+  explicit FirewalldBus(QDBusConnection bus) : bus_(std::move(bus)) {}
+
+  bool Available() override { return DBusServicePresent(bus_, kService); }
 
   std::optional<bool> PortOpen(uint16_t port, std::string& error) override {
     const QDBusReply<bool> reply = Call(QStringLiteral("queryPort"), {kDefaultZone, PortName(port), kUdp});
@@ -56,16 +60,20 @@ class FirewalldBus final : public FirewallBus {
 
   // Changing the firewall needs the administrator's consent: the desktop
   // may ask the person for it while the call waits.
-  static QDBusMessage Call(const QString& method, const QList<QVariant>& arguments) {
+  QDBusMessage Call(const QString& method, const QList<QVariant>& arguments) {
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kZone, method);
     call.setArguments(arguments);
     call.setInteractiveAuthorizationAllowed(true);
-    return QDBusConnection::systemBus().call(call);
+    return bus_.call(call);
   }
+
+  QDBusConnection bus_;
 };
 
 }  // namespace
 
-std::unique_ptr<FirewallBus> MakeFirewalldBus() { return std::make_unique<FirewalldBus>(); }
+std::unique_ptr<FirewallBus> MakeFirewalldBus(const QDBusConnection& bus) { return std::make_unique<FirewalldBus>(bus); }
+
+std::unique_ptr<FirewallBus> MakeFirewalldBus() { return MakeFirewalldBus(QDBusConnection::systemBus()); }
 
 }  // namespace orv

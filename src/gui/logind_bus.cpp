@@ -3,10 +3,11 @@
 #include <fcntl.h>
 
 #include <QDBusConnection>
-#include <QDBusInterface>
+#include <QDBusMessage>
 #include <QDBusReply>
 #include <QDBusUnixFileDescriptor>
 #include <QString>
+#include <QVariant>
 #include <utility>
 
 #include "gui/dbus_service.hpp"
@@ -21,14 +22,16 @@ const QString kManager = QStringLiteral("org.freedesktop.login1.Manager");
 
 class LogindInhibitBus final : public SleepInhibitBus {
  public:
-  bool Available() override { return DBusServicePresent(QDBusConnection::systemBus(), kService); }
+  explicit LogindInhibitBus(QDBusConnection bus) : bus_(std::move(bus)) {}
+
+  bool Available() override { return DBusServicePresent(bus_, kService); }
 
   UniqueFd Inhibit(const std::string& what, const std::string& who, const std::string& why, const std::string& mode,
                    std::string& error) override {
-    QDBusInterface manager(kService, kPath, kManager, QDBusConnection::systemBus());
-    const QDBusReply<QDBusUnixFileDescriptor> reply =
-        manager.call(QStringLiteral("Inhibit"), QString::fromStdString(what), QString::fromStdString(who),
-                     QString::fromStdString(why), QString::fromStdString(mode));
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kManager, QStringLiteral("Inhibit"));
+    call.setArguments({QString::fromStdString(what), QString::fromStdString(who), QString::fromStdString(why),
+                       QString::fromStdString(mode)});
+    const QDBusReply<QDBusUnixFileDescriptor> reply = bus_.call(call);
     if (!reply.isValid()) {
       error = reply.error().message().toStdString();
       return UniqueFd();
@@ -38,17 +41,25 @@ class LogindInhibitBus final : public SleepInhibitBus {
     if (fd < 0) error = "no descriptor in the reply";
     return UniqueFd(fd);
   }
+
+ private:
+  QDBusConnection bus_;
 };
 
 }  // namespace
 
-std::unique_ptr<SleepInhibitBus> MakeLogindInhibitBus() { return std::make_unique<LogindInhibitBus>(); }
+std::unique_ptr<SleepInhibitBus> MakeLogindInhibitBus() { return MakeLogindInhibitBus(QDBusConnection::systemBus()); }
+
+std::unique_ptr<SleepInhibitBus> MakeLogindInhibitBus(const QDBusConnection& bus) {
+  return std::make_unique<LogindInhibitBus>(bus);
+}
+
+LogindSleepSignal::LogindSleepSignal(const QDBusConnection& bus) : bus_(bus) {}
 
 bool LogindSleepSignal::Listen(std::function<void(bool sleeping)> changed) {
-  QDBusConnection bus = QDBusConnection::systemBus();
-  if (!DBusServicePresent(bus, kService)) return false;
+  if (!DBusServicePresent(bus_, kService)) return false;
   changed_ = std::move(changed);
-  return bus.connect(kService, kPath, kManager, QStringLiteral("PrepareForSleep"), this,
+  return bus_.connect(kService, kPath, kManager, QStringLiteral("PrepareForSleep"), this,
                      SLOT(OnPrepareForSleep(bool)));
 }
 

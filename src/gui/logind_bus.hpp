@@ -4,12 +4,18 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
+#include <QDBusConnection>
 #include <QObject>
 
 #include "gui/resume_watch.hpp"
+#include "gui/sleep_inhibitor.hpp"
 
 namespace orv {
+
+// The inhibitor of the login manager on `bus`.
+std::unique_ptr<SleepInhibitBus> MakeLogindInhibitBus(const QDBusConnection& bus);
 
 // Listens to org.freedesktop.login1.Manager.PrepareForSleep; `changed`
 // runs on the GUI thread with the signal's argument.
@@ -17,7 +23,7 @@ class LogindSleepSignal final : public QObject, public SleepSignal {
   Q_OBJECT
 
  public:
-  LogindSleepSignal() = default;
+  explicit LogindSleepSignal(const QDBusConnection& bus = QDBusConnection::systemBus());
   // False when there is no login manager on the system bus.
   bool Listen(std::function<void(bool sleeping)> changed) override;
 
@@ -25,6 +31,7 @@ class LogindSleepSignal final : public QObject, public SleepSignal {
   void OnPrepareForSleep(bool sleeping);
 
  private:
+  QDBusConnection bus_;
   std::function<void(bool)> changed_;
 };
 

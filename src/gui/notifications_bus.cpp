@@ -1,15 +1,16 @@
 // The desktop's notification server on the session bus: Notify(app name,
 // replaces id, icon, summary, body, actions, hints, expiry).
-#include <QDBusConnection>
+#include "gui/notifications_bus.hpp"
+
 #include <QDBusMessage>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 #include <QVariantMap>
 #include <optional>
+#include <utility>
 
 #include "gui/dbus_service.hpp"
-#include "gui/desktop_notifier.hpp"
 
 namespace orv {
 namespace {
@@ -21,9 +22,10 @@ QString Text(const std::string& utf8) { return QString::fromUtf8(utf8.data(), st
 
 class FreedesktopNotifications final : public NotificationBus {
  public:
+  explicit FreedesktopNotifications(QDBusConnection bus) : bus_(std::move(bus)) {}
+
   bool Notify(const DesktopNotice& notice) override {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!present_) present_ = DBusServicePresent(bus, kService);
+    if (!present_) present_ = DBusServicePresent(bus_, kService);
     if (!*present_) return false;
     QDBusMessage call = QDBusMessage::createMethodCall(kService, QStringLiteral("/org/freedesktop/Notifications"),
                                                        kService, QStringLiteral("Notify"));
@@ -32,17 +34,22 @@ class FreedesktopNotifications final : public NotificationBus {
     // Servers may read the body as markup: a peer's text is shown as text.
     call.setArguments({QStringLiteral("ORV Telephone"), 0u, QStringLiteral("orv"), Text(notice.summary),
                        Text(notice.body).toHtmlEscaped(), QStringList(), hints, kServerDefaultExpiry});
-    return bus.send(call);
+    return bus_.send(call);
   }
 
  private:
+  QDBusConnection bus_;
   std::optional<bool> present_;
 };
 
 }  // namespace
 
+std::unique_ptr<NotificationBus> MakeFreedesktopNotifications(const QDBusConnection& bus) {
+  return std::make_unique<FreedesktopNotifications>(bus);
+}
+
 std::unique_ptr<NotificationBus> MakeFreedesktopNotifications() {
-  return std::make_unique<FreedesktopNotifications>();
+  return MakeFreedesktopNotifications(QDBusConnection::sessionBus());
 }
 
 }  // namespace orv

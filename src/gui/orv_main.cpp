@@ -180,6 +180,9 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   app.setApplicationName("ORV Telephone");
+  // The desktop matches the windows to the menu entry orv.desktop (its
+  // name and icon; the application id on Wayland).
+  QGuiApplication::setDesktopFileName("orv");
   // Hidden in the tray, the program runs on with no window shown.
   app.setQuitOnLastWindowClosed(false);
   return RunProgram(app, *options);

@@ -303,6 +303,32 @@ shot "$about" bob-about
 keys "$about" Escape
 screen_shot screen-end
 
+# --- Alice's tool windows from her Network menu: "Log", and "Downloads"
+# with the file she saved and the popup menu of its row ---
+keys "$alice_main" alt+n o
+alice_log=$(window_of "$alice_pid" "^Log$")
+xdotool windowmove "$alice_log" 205 30
+shot "$alice_log" alice-log
+keys "$alice_main" alt+n d
+alice_downloads=$(window_of "$alice_pid" "^Downloads$")
+xdotool windowmove "$alice_downloads" 205 480
+shot "$alice_downloads" alice-downloads
+xdotool windowraise "$alice_downloads"
+xdotool mousemove --window "$alice_downloads" 60 28 click 3  # the first row
+screen_shot screen-alice-downloads-menu
+keys "$alice_downloads" Escape
+
+# --- Settings, from Bob's main window (Ctrl+S): each of its five tabs ---
+keys "$bob_main" ctrl+s
+settings=$(window_of "$bob_pid" "^Settings$")
+xdotool windowmove "$settings" 300 100
+for tab in file network privacy user audio; do
+  [ "$tab" = file ] || keys "$settings" ctrl+Tab
+  sleep 0.3
+  shot "$settings" "bob-settings-$tab"
+done
+keys "$settings" Escape  # Cancel: nothing changes
+
 # --- both end in order on SIGTERM ---
 kill -TERM "$alice_pid" "$bob_pid"
 wait "$alice_pid" || die "orv of Alice ended with $?"

@@ -112,13 +112,6 @@ bool Application::Connect(uint32_t ipv4, uint16_t port) {
   return true;
 }
 
-void Application::ApplySettings(const Settings& settings) {
-  if (!started_) return;
-  settings_ = settings;
-  if (upnp_) MapPortWhenEnabled(ui_, settings_, mapping_, *upnp_);
-  if (hooks_.select_audio_devices) hooks_.select_audio_devices(settings_);
-}
-
 void Application::Resumed() {
   if (!started_ || !upnp_) return;
   LogEvent("Main", "Resumed from sleep");

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,6 +73,9 @@ struct AppHooks {
   std::function<void(const uint32_t* user_id)> user_found;
   // The audio devices named in the settings are chosen, with the levels.
   std::function<void(const Settings&)> select_audio_devices;
+  // The automatic gain switch (`AGC`) for the first open call's voice
+  // engine, given after the settings dialog's OK.
+  std::function<void(bool on)> automatic_gain;
   // The levels of the speaker and microphone as the calls left them, copied
   // into the settings at shutdown (Volume, MicLevel).
   std::function<void(Settings&)> audio_levels;
@@ -107,9 +111,11 @@ class Application {
   // A command of the main window's menu (interface thread).
   void RunCommand(MenuCommand command);
 
-  // The settings dialog's OK: the new settings take effect (the port is
-  // mapped again when EnableUPnP is set, the audio devices chosen anew).
-  // Interface thread.
+  // The settings dialog's OK: `settings` replace the live ones and every
+  // effect of a changed setting takes place, in the order of
+  // ApplyEditedSettings (port mapping, key, log, network file, automatic
+  // gain, the settings themselves, audio devices, autostart, execution
+  // state, firewall). Interface thread.
   void ApplySettings(const Settings& settings);
 
   // The computer woke from sleep: the port mapping is made again when
@@ -123,6 +129,9 @@ class Application {
   NetworkEndpoint* endpoint() { return endpoint_.get(); }
   AppContext* context() { return ctx_.get(); }
   const Settings& settings() const { return settings_; }
+  // The settings as the settings dialog edits them: the live record with
+  // the password's `Time` and `Remember` as the password prompt left them.
+  Settings SettingsToEdit() const;
   const ProfilePaths& paths() const { return paths_; }
   ContactStore* store() { return store_.get(); }
   FileTransferEngine* transfers() { return transfers_.get(); }
@@ -185,6 +194,10 @@ class Application {
   bool CloseLogStep();
   bool ReleaseContext();
 
+  // application_settings.cpp: the settings dialog's effects on the program.
+  class SettingsEffectsOnApp;
+  void ReplaceSettings(const Settings& settings);
+
   void StartMainWindow();
   void StopMainWindow();
   void SetConsumers();
@@ -196,6 +209,13 @@ class Application {
   ProfilePaths paths_;
   AutostartEntry autostart_;
   Settings settings_;
+  // What the file transfer thread reads of the settings; replaced whole
+  // when the settings dialog's OK changes them.
+  struct SharedTransferSettings {
+    std::mutex mutex;
+    TransferSettings value;
+  };
+  std::shared_ptr<SharedTransferSettings> transfer_settings_ = std::make_shared<SharedTransferSettings>();
   SettingsRead read_;
   bool started_ = false;
   bool splash_ = false;

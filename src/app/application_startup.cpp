@@ -12,6 +12,7 @@
 #include "app/key_loading.hpp"
 #include "app/port_mapping_steps.hpp"
 #include "app/settings_report.hpp"
+#include "app/settings_views.hpp"
 #include "app/settings_startup.hpp"
 #include "app/single_instance_startup.hpp"
 #include "crypto/random_pool.hpp"
@@ -168,12 +169,15 @@ bool Application::CreateTransfers() {
   services.downloads = downloads_record_.get();
   services.contacts = contact_directory_.get();
   // A copy: the transfer thread reads it while the interface thread owns
-  // the settings.
-  TransferSettings transfer_settings;
-  transfer_settings.AcceptFileTransfer = settings_.AcceptFileTransfer;
-  transfer_settings.AutoReceiveFiles = settings_.AutoReceiveFiles;
-  transfer_settings.FileTransferPath = settings_.FileTransferPath;
-  services.settings = [transfer_settings] { return transfer_settings; };
+  // the settings (and replaces it after the settings dialog).
+  {
+    std::lock_guard<std::mutex> hold(transfer_settings_->mutex);
+    transfer_settings_->value = TransferSettingsOf(settings_);
+  }
+  services.settings = [shared = transfer_settings_] {
+    std::lock_guard<std::mutex> hold(shared->mutex);
+    return shared->value;
+  };
   NetworkEndpoint* endpoint = endpoint_.get();
   services.peer_name = [endpoint](const PeerRef& peer) { return GetPeerName(*endpoint, peer.user_id); };
   transfers_ = std::make_unique<FileTransferEngine>(services);
@@ -196,12 +200,7 @@ bool Application::CreateConversations() {
     services.log_keys = chat_log_keys_.get();
     DhtEngine* dht = dht_.get();
     services.locate = [dht](const uint32_t* user_id, PeerRef& out) { return dht->LocateUser(user_id, &out); };
-    ConversationSettings settings;
-    settings.allow_anyone = settings_.AllowAnyone;
-    settings.allow_connection_request = settings_.AllowConnectionRequest;
-    settings.save_chat_to_file = settings_.SaveChatToFile;
-    settings.log_folder = paths_.profile_dir;
-    conversations_ = std::make_unique<Conversations>(services, settings);
+    conversations_ = std::make_unique<Conversations>(services, ConversationSettingsOf(settings_, paths_));
   }
   SetConsumers();
   return true;

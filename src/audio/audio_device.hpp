@@ -13,7 +13,9 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "audio/block_ring.hpp"
 
@@ -116,6 +118,10 @@ class AudioBackend {
   // The device whose name equals `name` exactly, else kDefaultAudioDevice.
   virtual uint32_t FindCaptureDevice(std::string_view name) = 0;
   virtual uint32_t FindPlaybackDevice(std::string_view name) = 0;
+  // Names of the devices that can record (or play), in device order; a
+  // sound system without named devices has none.
+  virtual std::vector<std::string> CaptureDeviceNames() const { return {}; }
+  virtual std::vector<std::string> PlaybackDeviceNames() const { return {}; }
 };
 
 inline void CloseCapture(std::unique_ptr<AudioCapture>& capture) { capture.reset(); }

@@ -1,7 +1,9 @@
 // The devices and levels chosen from the settings: the microphone and
 // speaker whose names equal the `Microphone` and `Speaker` settings exactly
 // (a name no device has, such as "default", picks the system's default
-// device), and the `Volume` and `MicLevel` levels.
+// device), and the `Volume` and `MicLevel` levels. A name of 31
+// characters, the most the settings keep, also names the one device whose
+// longer name begins with it.
 #pragma once
 
 #include <cstdint>

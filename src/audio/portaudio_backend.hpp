@@ -28,8 +28,8 @@ class PortAudioBackend : public AudioBackend {
 
   bool initialized() const { return initialized_; }
   // Names of the devices that can record (or play), in device order.
-  std::vector<std::string> CaptureDeviceNames() const;
-  std::vector<std::string> PlaybackDeviceNames() const;
+  std::vector<std::string> CaptureDeviceNames() const override;
+  std::vector<std::string> PlaybackDeviceNames() const override;
 
  private:
   bool initialized_ = false;

@@ -80,6 +80,11 @@ void AudioVoiceProvider::SetAutomaticGain(bool on) {
   if (!registry_->engines.empty()) registry_->engines.front()->SetAutomaticGain(on);
 }
 
+void AudioVoiceProvider::SetFirstCallAutomaticGain(bool on) {
+  std::lock_guard<std::mutex> hold(registry_->mutex);
+  if (!registry_->engines.empty()) registry_->engines.front()->SetAutomaticGain(on);
+}
+
 std::unique_ptr<TonePlayer> AudioVoiceProvider::StartTone(const std::string& name, uint16_t ring_volume) {
   return std::make_unique<TonePlayer>(backend_, devices_->output.load(), name, ring_volume);
 }

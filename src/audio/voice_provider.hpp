@@ -49,6 +49,9 @@ class AudioVoiceProvider : public VoiceProvider {
   // The automatic gain switch: the first open conversation follows it at
   // once, conversations opened later start with it.
   void SetAutomaticGain(bool on);
+  // The settings dialog's "AGC" box: only the first open conversation
+  // follows it (the setting itself changes with the dialog's OK).
+  void SetFirstCallAutomaticGain(bool on);
 
   // Plays a built-in tone ("waveDial", "waveRing", "waveTest") on the chosen
   // speaker at `ring_volume` until the returned player goes.

@@ -86,16 +86,19 @@ void MainWindow::OpenAppWindow(AppWindow window, bool shown) {
       break;
     }
     case AppWindow::kConnectTo: RunConnectTo(); break;
+    case AppWindow::kSettings:
+      if (settings_dialog_) settings_dialog_(this);
+      break;
     // The chat windows come and go with their conversations.
     case AppWindow::kChats: break;
-    // The tool windows ("Log", "Network", "Kademlia", "Downloads"), the
-    // settings dialog and "Find" are not part of the program yet: they
-    // come with the windows of their own engines.
     case AppWindow::kLog:
+    case AppWindow::kDownloads:
+      if (ToolWindow* tool = Tool(window)) tool->OpenToolWindow(shown);
+      break;
+    // The tool windows "Network" and "Kademlia" and "Find" are not part of
+    // the program yet: they come with the windows of their own engines.
     case AppWindow::kNetwork:
     case AppWindow::kKademlia:
-    case AppWindow::kDownloads:
-    case AppWindow::kSettings:
     case AppWindow::kFind: break;
   }
 }
@@ -104,8 +107,17 @@ void MainWindow::CloseAppWindow(AppWindow window) {
   switch (window) {
     case AppWindow::kMain: hide(); break;
     case AppWindow::kSplash: CloseSplash(); break;
+    case AppWindow::kLog:
+    case AppWindow::kDownloads:
+      if (ToolWindow* tool = Tool(window)) tool->CloseToolWindow();
+      break;
     default: break;  // see OpenAppWindow
   }
+}
+
+ToolWindow* MainWindow::Tool(AppWindow window) const {
+  const auto it = tools_.find(window);
+  return it == tools_.end() ? nullptr : it->second;
 }
 
 QWidget* MainWindow::DialogOwner() { return isVisible() ? this : nullptr; }

@@ -23,6 +23,7 @@
 #include "gui/about_dialog.hpp"
 #include "gui/app_window_host.hpp"
 #include "gui/contact_dialogs.hpp"
+#include "gui/tool_window.hpp"
 
 class QAction;
 class QActionGroup;
@@ -51,6 +52,8 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
 
   // The controller once the program started; null again before it stops.
   void SetController(MainWindowController* controller) { controller_ = controller; }
+  // Runs the "Settings" dialog over the main window ("&Settings").
+  void SetSettingsDialog(std::function<void(QWidget* owner)> run) { settings_dialog_ = std::move(run); }
 
   // MainWindowEvents.
   void ContactRowsChanged(const std::vector<ContactRow>& rows) override;
@@ -76,6 +79,10 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
   // shows no messages).
   bool ShowTrayMessage(const QString& title, const QString& text);
 
+  // The tool window that OpenAppWindow and CloseAppWindow reach for
+  // `window` (kLog, kDownloads); null: none.
+  void SetToolWindow(AppWindow window, ToolWindow* tool) { tools_[window] = tool; }
+
   // For the tests.
   ContactList* contact_list() const { return list_; }
   QAction* MenuAction(MenuCommand command) const;
@@ -97,6 +104,7 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
   void RunConnectTo();
   void OpenSplash();
   void CloseSplash();
+  ToolWindow* Tool(AppWindow window) const;
 
   MainWindowActions actions_;
   MainWindowController* controller_ = nullptr;
@@ -107,6 +115,8 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
   QMenu* tray_menu_ = nullptr;
   QPointer<UserInfoDialog> info_;
   QPointer<AboutDialog> splash_;
+  std::map<AppWindow, ToolWindow*> tools_;
+  std::function<void(QWidget* owner)> settings_dialog_;
 };
 
 }  // namespace orv

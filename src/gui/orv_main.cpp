@@ -16,15 +16,20 @@
 #include "audio/tone_player.hpp"
 #include "audio/voice_provider.hpp"
 #include "app/event_log.hpp"
+#include "app/queued_log_sink.hpp"
 #include "gui/chat_windows.hpp"
 #include "gui/desktop_notifier.hpp"
+#include "gui/desktop_shell.hpp"
+#include "gui/downloads_window.hpp"
 #include "gui/file_transfer_windows.hpp"
 #include "gui/idle_time_sources.hpp"
+#include "gui/log_window.hpp"
 #include "gui/logind_bus.hpp"
 #include "gui/main_window.hpp"
 #include "gui/orv_options.hpp"
 #include "gui/qt_dispatcher.hpp"
 #include "gui/resume_watch.hpp"
+#include "gui/settings_dialog.hpp"
 #include "gui/stop_signals.hpp"
 #include "gui/widget_ui_port.hpp"
 
@@ -83,12 +88,21 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
       },
       notify});
 
-  // The progress windows; the downloads window has no window of its own yet.
+  // The tool windows. The log's rows reach its window from the moment the
+  // log starts: the window is there before the start-up begins.
+  orv::LogWindow log_window;
+  const auto log_sink = std::make_shared<orv::QueuedLogSink>(dispatcher);
+  orv::LogViewLink log_link(*log_sink, log_window);
+  orv::QtDesktopShell shell;
+  orv::DownloadsWindow downloads([&node] { return node ? node->store() : nullptr; }, shell);
+  window.SetToolWindow(orv::AppWindow::kLog, &log_window);
+  window.SetToolWindow(orv::AppWindow::kDownloads, &downloads);
+
+  // The progress windows; a recorded reception refreshes the downloads
+  // window (and shows it with AutoReceiveFiles).
   orv::FileTransferWindows transfers(orv::FileTransferServices{
       &dispatcher, [&node] { return node ? node->transfers() : nullptr; }, nullptr, nullptr,
-      [&window](bool show) {
-        if (show) window.OpenAppWindow(orv::AppWindow::kDownloads, true);
-      },
+      [&downloads](bool show) { downloads.DownloadsChanged(show); },
       notify});
   // The person's idle time for the automatic away.
   orv::IdleChoice idle = orv::SelectIdleTimeSource(orv::DesktopIdleCandidates());
@@ -120,12 +134,15 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
     voice->SelectAudioDevices(settings);
     voice->SetAutomaticGain(settings.AGC);
   };
+  hooks.automatic_gain = [&voice](bool on) {
+    if (voice) voice->SetAutomaticGain(on);
+  };
   hooks.audio_levels = [&chats](orv::Settings& settings) {
     settings.Volume = chats.volume();
     settings.MicLevel = chats.mic_level();
   };
 
-  orv::Application application(ui, orv::AppOptions{options.profile, true}, nullptr, hooks);
+  orv::Application application(ui, orv::AppOptions{options.profile, true}, log_sink, hooks);
   node = &application;
   if (!application.Start()) {
     const std::string reason = ui.last_message();
@@ -136,6 +153,15 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
   }
   window.SetController(application.main_window());
   orv::LogEvent("Main", idle.report);
+  window.SetSettingsDialog([&voice, &application](QWidget* owner) {
+    orv::SettingsDialogServices services;
+    if (voice) services.audio = voice->shared_backend();
+    services.automatic_gain_click = [&voice](bool on) {
+      if (voice) voice->SetFirstCallAutomaticGain(on);
+    };
+    services.apply = [&application](const orv::Settings& settings) { application.ApplySettings(settings); };
+    orv::RunSettingsDialog(owner, application.SettingsToEdit(), std::move(services));
+  });
   // The return from sleep: logind's signal, or the clocks without it.
   orv::LogindSleepSignal logind;
   std::optional<orv::ResumeWatch> resume;
@@ -152,6 +178,7 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
   resume.reset();
   ui.StopAsking();
   window.SetController(nullptr);
+  window.SetSettingsDialog(nullptr);
   application.Stop();
   dispatcher.Shutdown();
   ui.SetWindowHost(nullptr);

@@ -74,6 +74,28 @@ void RemoveAllDownloads(ContactStore& store) {
   store.downloads.clear();
 }
 
+bool RemoveFirstDownload(ContactStore& store) {
+  std::lock_guard guard(store.lock);
+  if (store.downloads.empty()) return false;
+  store.downloads.pop_front();
+  return true;
+}
+
+bool SameDownload(const DownloadRecord& a, const DownloadRecord& b) {
+  return SameUserId(a.sender.user_id, b.sender.user_id) && SameAddress(a.sender, b.sender) && a.path == b.path &&
+         a.sender_name == b.sender_name && a.time == b.time;
+}
+
+bool RemoveDownloadRecord(ContactStore& store, const DownloadRecord& record) {
+  std::lock_guard guard(store.lock);
+  for (auto it = store.downloads.begin(); it != store.downloads.end(); ++it) {
+    if (!SameDownload(*it, record)) continue;
+    store.downloads.erase(it);
+    return true;
+  }
+  return false;
+}
+
 bool LoadDownloads(ContactStore& store, const std::string& path, const KeyRecord& record, const uint8_t* password,
                    size_t length) {
   if (!record.loaded || length == 0) return false;

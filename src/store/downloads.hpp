@@ -27,6 +27,16 @@ void RemoveDownload(ContactStore& store, size_t index);
 // Removes every record ("Delete All").
 void RemoveAllDownloads(ContactStore& store);
 
+// Removes the head record; false when the list was empty.
+bool RemoveFirstDownload(ContactStore& store);
+
+// True when both name the same reception: sender, path, name and time.
+bool SameDownload(const DownloadRecord& a, const DownloadRecord& b);
+
+// Removes the first record that is the same as `record` (one a window
+// showed), wherever new receptions have moved it; false when it is gone.
+bool RemoveDownloadRecord(ContactStore& store, const DownloadRecord& record);
+
 // Reads the downloads file with the user's key and password and adds its
 // records in file order. False (nothing loaded) without a key or password,
 // for a missing file, a wrong key or a document that does not parse; a file

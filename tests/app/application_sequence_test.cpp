@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -95,6 +96,7 @@ struct Program {
     hooks.main_window_prompts = &prompts;
     hooks.select_audio_devices = [this](const Settings&) { events.push_back("audio devices selected"); };
     hooks.audio_levels = [this](Settings&) { events.push_back("audio levels kept"); };
+    hooks.automatic_gain = [this](bool on) { events.push_back(on ? "agc on" : "agc off"); };
     hooks.upnp_client = [this] {
       auto client = std::make_unique<test::ScriptedUpnpClient>();
       router = client.get();
@@ -255,7 +257,8 @@ TEST_F(ApplicationSequence, ASecondCopyWithTheSameKeyStopsAfterTheSingleInstance
 }
 
 // With EnableUPnP the port is mapped at start-up, again on the return from
-// sleep, and no more once the settings turn it off.
+// sleep, and no more once the settings turn it off (which removes the
+// mapping).
 TEST_F(ApplicationSequence, ThePortIsMappedAgainAfterSleepUnlessTheSettingsTurnItOff) {
   Program program(dir / "alice", "", "1");
   ASSERT_TRUE(program.app->Start());
@@ -268,8 +271,36 @@ TEST_F(ApplicationSequence, ThePortIsMappedAgainAfterSleepUnlessTheSettingsTurnI
   Settings off = program.app->settings();
   off.EnableUPnP = false;
   program.app->ApplySettings(off);
+  EXPECT_EQ(program.router->discovery_waits.size(), 3u);
+  EXPECT_EQ(program.router->deleted.size(), 1u);
+  EXPECT_FALSE(program.app->settings().EnableUPnP);
   program.app->Resumed();
-  EXPECT_EQ(program.router->discovery_waits.size(), 2u);
+  EXPECT_EQ(program.router->discovery_waits.size(), 3u);
+}
+
+// The settings dialog's OK on the running program: the log reopens into
+// the new file, the voice engine and the devices follow, the live settings
+// change, and the execution state and the firewall are set again.
+TEST_F(ApplicationSequence, SettingsDialogOkTakesEffectOnTheRunningProgram) {
+  Program program(dir / "alice", "");
+  ASSERT_TRUE(program.app->Start());
+  program.Take();
+  const size_t effects_before = program.ui.script.effects().size();
+  Settings edited = program.app->SettingsToEdit();
+  const std::string log = dir / "alice/other-log.txt";
+  edited.Log = log;
+  edited.EnableLog = true;
+  edited.AGC = false;
+  edited.AllowAnyone = false;
+  program.app->ApplySettings(edited);
+  EXPECT_EQ(program.Take(), (Events{"agc off", "audio devices selected"}));
+  EXPECT_TRUE(std::filesystem::exists(log));
+  EXPECT_EQ(program.app->settings(), edited);
+  const auto effects = program.ui.script.effects();
+  ASSERT_EQ(effects.size(), effects_before + 2);
+  EXPECT_EQ(effects[effects_before], (ScriptedUiPort::Effect{ScriptedUiPort::Effect::kPreventSleep, 0}));
+  EXPECT_EQ(effects[effects_before + 1],
+            (ScriptedUiPort::Effect{ScriptedUiPort::Effect::kCloseFirewallPort, edited.LocalPort}));
 }
 
 // Every command of the menu, by its number, does its core part: windows

@@ -20,6 +20,9 @@
 #include "support/temp_dir.hpp"
 
 namespace orv::test {
+// Each module's fakes live in their own inline namespace: several test
+// programs link the fakes of more than one module, whose records share names.
+inline namespace main_window_fakes {
 
 // A UserId whose words are seed, seed + 1, ...
 inline PeerRef Peer(uint32_t seed, uint32_t ipv4 = 0, uint16_t port = 0) {
@@ -233,4 +236,5 @@ struct MainWindowFixture {
                                                   conversations, transfers, idle, own, saver}};
 };
 
+}  // namespace main_window_fakes
 }  // namespace orv::test

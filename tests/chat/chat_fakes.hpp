@@ -19,6 +19,9 @@
 #include "support/recording_sender.hpp"
 
 namespace orv::test {
+// Each module's fakes live in their own inline namespace: several test
+// programs link the fakes of more than one module, whose records share names.
+inline namespace chat_fakes {
 
 struct SentPayload {
   PeerRef target;
@@ -189,4 +192,5 @@ class RecordingVoiceProvider : public VoiceProvider {
   std::vector<std::string> log;
 };
 
+}  // namespace chat_fakes
 }  // namespace orv::test

@@ -13,6 +13,9 @@
 #include "dht/dht_engine.hpp"
 
 namespace orv::test {
+// Each module's fakes live in their own inline namespace: several test
+// programs link the fakes of more than one module, whose records share names.
+inline namespace dht_fakes {
 
 struct SentMessage {
   PeerRef to;
@@ -172,4 +175,5 @@ class DhtFixture : public ::testing::Test {
   std::unique_ptr<DhtEngine> engine;
 };
 
+}  // namespace dht_fakes
 }  // namespace orv::test

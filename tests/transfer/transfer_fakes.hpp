@@ -16,6 +16,9 @@
 #include "transfer/file_transfer_engine.hpp"
 
 namespace orv::test {
+// Each module's fakes live in their own inline namespace: several test
+// programs link the fakes of more than one module, whose records share names.
+inline namespace transfer_fakes {
 
 struct SentPayload {
   PeerRef target;
@@ -172,4 +175,5 @@ inline std::vector<std::string> FilesIn(const std::string& folder) {
   return names;
 }
 
+}  // namespace transfer_fakes
 }  // namespace orv::test

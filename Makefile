@@ -3,7 +3,8 @@
 #   make bench  optimised build, run the benchmarks
 #   make run    build and start the program (the desktop app orv; orvd is the headless node)
 #   make screenshots  pictures of orv's windows in build/screenshots (two users on a virtual display)
-.PHONY: deps test bench run screenshots clean
+#   make package  optimised build, then the Debian package in build/release
+.PHONY: deps test bench run screenshots package clean
 
 DEBUG_DIR   := build/debug
 RELEASE_DIR := build/release
@@ -40,6 +41,13 @@ screenshots: deps
 	cmake -S . -B $(RUN_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(RUN_DIR) $(JOBS) --target orv orvd
 	bash scripts/screenshots.sh $(RUN_DIR) $(SHOTS_DIR)
+
+# The Debian package orv_<version>_<arch>.deb of an optimised build: orv,
+# orvd, the desktop entry, icons, metainfo and the systemd unit.
+package: deps
+	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(RELEASE_DIR) $(JOBS) --target orv orvd
+	cd $(RELEASE_DIR) && cpack -G DEB
 
 clean:
 	rm -rf build

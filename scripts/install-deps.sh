@@ -13,6 +13,9 @@ packages=(
   qt6-base-dev libspeex-dev libspeexdsp-dev libpugixml-dev libminiupnpc-dev portaudio19-dev
   miniupnpd nftables iproute2   # the home router of the port mapping tests (network namespaces)
   libclang-rt-14-dev
+  libxss-dev                    # orv's idle time on X11 (screen saver extension)
+  dbus-daemon                   # the private bus of the desktop bus tests
+  dpkg-dev file desktop-file-utils appstream   # the Debian package (cpack) and its checks
 )
 
 # `make screenshots`: a virtual X display, a tray to dock in, keys and clicks

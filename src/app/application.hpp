@@ -51,6 +51,9 @@ namespace orv {
 
 struct AppOptions {
   std::string profile;  // the profile directory; empty: the default one
+  // The program keeps the login autostart entry as `Autostart` says: the
+  // desktop program. A headless node leaves the desktop's entry alone.
+  bool autostart_entry = false;
 };
 
 // What the engines report to, and the program's own parts the sequences

@@ -45,7 +45,7 @@ bool Application::CreateContext() {
     ui_.ShowMessage(kTitleFatalError, "Can't create the profile directory " + paths_.profile_dir, MessageIcon::kError);
     return false;
   }
-  autostart_ = ProcessAutostartEntry(env, paths_);
+  if (options_.autostart_entry) autostart_ = ProcessAutostartEntry(env, paths_);
   return true;
 }
 

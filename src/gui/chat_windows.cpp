@@ -153,7 +153,12 @@ void ChatWindows::OnConversationClosed(ConversationId id) {
 }
 
 void ChatWindows::OnHistoryLine(ConversationId id, const HistoryLine& line) {
-  if (Entry* entry = Find(id); entry && entry->window) entry->window->AppendLine(line);
+  Entry* entry = Find(id);
+  if (!entry || !entry->window) return;
+  entry->window->AppendLine(line);
+  const bool arrived = line.kind == LineKind::kIncoming && !line.from_log;
+  if (arrived && !entry->window->isActiveWindow() && services_.notify)
+    services_.notify(ChatLineNotice(entry->window->windowTitle().toStdString(), line.text));
 }
 
 void ChatWindows::OnLineDelivered(ConversationId id, uint32_t line_id) {
@@ -188,6 +193,9 @@ void ChatWindows::OnRingOpened(ConversationId id, bool shown, const std::string&
   Entry* entry = Find(id);
   if (!entry) return;
   CloseRing(*entry);
+  // Told on the desktop too unless the conversation's window is in front.
+  const bool in_front = entry->window && entry->window->isActiveWindow();
+  if (!in_front && services_.notify) services_.notify(IncomingCallNotice(text));
   QDialog* ring = MakeRingDialog(text, nullptr);
   ring->setAttribute(Qt::WA_DeleteOnClose);
   QObject::connect(ring, &QDialog::finished, ring, [this, id](int result) {

@@ -15,6 +15,7 @@
 
 #include "chat/conversation_events.hpp"
 #include "gui/chat_window.hpp"
+#include "gui/desktop_notice.hpp"
 
 
 namespace orv {
@@ -36,6 +37,8 @@ struct ChatWindowServices {
   std::function<void(const PeerRef&)> add_to_favorites;
   // Plays a tone until the player goes; null (or a null player): silence.
   std::function<std::unique_ptr<TonePlayer>(Tone)> start_tone;
+  // A peer's line or a call while its window is not in front.
+  NotifyFunction notify;
 };
 
 class ChatWindows final : public ConversationEvents {

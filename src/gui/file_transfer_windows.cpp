@@ -77,9 +77,19 @@ void FileTransferWindows::Open(const TransferView& view) {
 
 void FileTransferWindows::Refresh(const TransferView& view) {
   if (FileTransferWindow* open = window(view.handle)) open->Show(view);
+  NoteFinished(view);
+}
+
+// A download that has just arrived whole is told on the desktop, once,
+// unless its window is in front.
+void FileTransferWindows::NoteFinished(const TransferView& view) {
+  if (view.sending || view.state != kTransferComplete || !finished_.insert(view.handle).second) return;
+  FileTransferWindow* open = window(view.handle);
+  if ((!open || !open->isActiveWindow()) && services_.notify) services_.notify(DownloadFinishedNotice(view.title));
 }
 
 void FileTransferWindows::Close(uint32_t handle) {
+  finished_.erase(handle);
   const auto it = windows_.find(handle);
   if (it == windows_.end()) return;
   QPointer<FileTransferWindow> window = it->second;

@@ -9,11 +9,13 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
 #include <QPointer>
 
+#include "gui/desktop_notice.hpp"
 #include "transfer/transfer_ports.hpp"
 
 class QWidget;
@@ -36,6 +38,8 @@ struct FileTransferServices {
   std::function<void(QWidget* owner, std::string_view title, std::string_view text)> show_error;
   // A download was recorded; `show` asks for the downloads window.
   std::function<void(bool show)> downloads_changed;
+  // A download finished while its window was not in front.
+  NotifyFunction notify;
 };
 
 class FileTransferWindows final : public TransferEvents {
@@ -59,6 +63,7 @@ class FileTransferWindows final : public TransferEvents {
  private:
   void Open(const TransferView& view);
   void Refresh(const TransferView& view);
+  void NoteFinished(const TransferView& view);
   void Close(uint32_t handle);
   void SaveAs(uint32_t handle);
   void Cancel(uint32_t handle);
@@ -66,6 +71,7 @@ class FileTransferWindows final : public TransferEvents {
 
   FileTransferServices services_;
   std::map<uint32_t, QPointer<FileTransferWindow>> windows_;  // GUI thread only
+  std::set<uint32_t> finished_;  // downloads already told as finished
 };
 
 }  // namespace orv

@@ -65,10 +65,12 @@ const QIcon& StatusIcons::Icon(int index) const {
   return icons_[static_cast<size_t>(index)];
 }
 
+// Installed, the program's icon is the one its menu entry shows (the
+// "orv" icon of the icon theme); the drawn one stands in until then.
 QIcon ProgramIcon() {
   QIcon icon;
   for (int size : {16, 32, 48, 64, 128}) icon.addPixmap(TelephonePicture(size));
-  return icon;
+  return QIcon::fromTheme("orv", icon);
 }
 
 QPixmap AboutPicture() { return TelephonePicture(128); }

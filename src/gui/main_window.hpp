@@ -75,6 +75,10 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
   // Shows the window and brings it to the front.
   void ShowAndRaise();
 
+  // A message beside the tray icon; false where there is no tray (or it
+  // shows no messages).
+  bool ShowTrayMessage(const QString& title, const QString& text);
+
   // The tool window that OpenAppWindow and CloseAppWindow reach for
   // `window` (kLog, kDownloads); null: none.
   void SetToolWindow(AppWindow window, ToolWindow* tool) { tools_[window] = tool; }

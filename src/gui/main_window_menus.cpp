@@ -102,4 +102,10 @@ void MainWindow::BuildTray() {
   tray_->show();
 }
 
+bool MainWindow::ShowTrayMessage(const QString& title, const QString& text) {
+  if (!tray_ || !QSystemTrayIcon::supportsMessages()) return false;
+  tray_->showMessage(title, text, ProgramIcon());
+  return true;
+}
+
 }  // namespace orv

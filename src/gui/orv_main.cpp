@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,26 +16,26 @@
 #include "app/tool_lists/engine_tool_lists.hpp"
 #include "audio/tone_player.hpp"
 #include "audio/voice_provider.hpp"
+#include "app/event_log.hpp"
 #include "app/queued_log_sink.hpp"
 #include "gui/chat_windows.hpp"
+#include "gui/desktop_notifier.hpp"
 #include "gui/desktop_shell.hpp"
 #include "gui/downloads_window.hpp"
 #include "gui/file_transfer_windows.hpp"
+#include "gui/idle_time_sources.hpp"
 #include "gui/log_window.hpp"
+#include "gui/logind_bus.hpp"
 #include "gui/main_window.hpp"
 #include "gui/orv_options.hpp"
 #include "gui/qt_dispatcher.hpp"
+#include "gui/resume_watch.hpp"
 #include "gui/settings_dialog.hpp"
 #include "gui/stop_signals.hpp"
 #include "gui/tool_windows.hpp"
 #include "gui/widget_ui_port.hpp"
-#include "platform/sleep_watch.hpp"
 
 namespace {
-
-// Looks at the clocks once a second for a return from sleep.
-constexpr orv::TimerId kSleepWatchTimer = 0x534C4550;  // "SLEP"
-constexpr uint32_t kSleepWatchMs = 1000;
 
 // The voice of the calls on the sound card; without one the program runs
 // without voice and says so once.
@@ -61,6 +62,10 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
           controller->ConnectTo(ipv4, port);
       }});
   ui.SetWindowHost(&window);
+  orv::DesktopNotifier notifier(orv::MakeFreedesktopNotifications(), [&window](const orv::DesktopNotice& notice) {
+    return window.ShowTrayMessage(QString::fromStdString(notice.summary), QString::fromStdString(notice.body));
+  });
+  const orv::NotifyFunction notify = [&notifier](const orv::DesktopNotice& notice) { notifier.Notify(notice); };
   orv::ChatWindows chats(orv::ChatWindowServices{
       [&node] { return node ? node->conversations() : nullptr; },
       [&node](const orv::PeerRef& requester) {
@@ -82,7 +87,8 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
         const int32_t volume = node->settings().RingVolume;
         return voice->StartTone(tone == orv::Tone::kDial ? "waveDial" : "waveRing",
                                 static_cast<uint16_t>(volume < 0 ? 0 : volume));
-      }});
+      },
+      notify});
 
   // The tool windows. The log's rows reach its window from the moment the
   // log starts: the window is there before the start-up begins.
@@ -98,7 +104,10 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
   // window (and shows it with AutoReceiveFiles).
   orv::FileTransferWindows transfers(orv::FileTransferServices{
       &dispatcher, [&node] { return node ? node->transfers() : nullptr; }, nullptr, nullptr,
-      [&downloads](bool show) { downloads.DownloadsChanged(show); }});
+      [&downloads](bool show) { downloads.DownloadsChanged(show); },
+      notify});
+  // The person's idle time for the automatic away.
+  orv::IdleChoice idle = orv::SelectIdleTimeSource(orv::DesktopIdleCandidates());
 
   // "Network List", "Kademlia List" and "Find user" over the engines.
   const orv::ToolListEngines tool_engines{
@@ -121,6 +130,7 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
   hooks.voice = voice.get();
   hooks.main_window_events = &window;
   hooks.main_window_prompts = &window;
+  hooks.idle = idle.source.get();
   // exit rather than quit: quit asks the windows to close first, and the
   // main window only hides itself in the tray.
   hooks.exit = [] { QCoreApplication::exit(0); };
@@ -148,7 +158,7 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
     settings.MicLevel = chats.mic_level();
   };
 
-  orv::Application application(ui, orv::AppOptions{options.profile}, log_sink, hooks);
+  orv::Application application(ui, orv::AppOptions{options.profile, true}, log_sink, hooks);
   node = &application;
   if (!application.Start()) {
     const std::string reason = ui.last_message();
@@ -158,6 +168,7 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
     return 1;
   }
   window.SetController(application.main_window());
+  orv::LogEvent("Main", idle.report);
   window.SetSettingsDialog([&voice, &application](QWidget* owner) {
     orv::SettingsDialogServices services;
     if (voice) services.audio = voice->shared_backend();
@@ -167,10 +178,10 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
     services.apply = [&application](const orv::Settings& settings) { application.ApplySettings(settings); };
     orv::RunSettingsDialog(owner, application.SettingsToEdit(), std::move(services));
   });
-  orv::SleepWatch sleep;
-  dispatcher.StartTimer(kSleepWatchTimer, kSleepWatchMs, [&sleep, &application] {
-    if (sleep.Resumed()) application.Resumed();
-  });
+  // The return from sleep: logind's signal, or the clocks without it.
+  orv::LogindSleepSignal logind;
+  std::optional<orv::ResumeWatch> resume;
+  resume.emplace(dispatcher, &logind, [&application] { application.Resumed(); });
   orv::StopSignals stop_signals([] { QCoreApplication::exit(0); });
   // The first thing the event loop does: the network is enabled and the
   // DHT bootstraps.
@@ -180,7 +191,7 @@ int RunProgram(QApplication& app, const orv::OrvOptions& options) {
 
   // Workers still waiting for a dialog are let go, so that the shutdown
   // can join them; the window no longer forwards anything.
-  dispatcher.StopTimer(kSleepWatchTimer);
+  resume.reset();
   ui.StopAsking();
   window.SetController(nullptr);
   window.SetSettingsDialog(nullptr);
@@ -212,6 +223,9 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   app.setApplicationName("ORV Telephone");
+  // The desktop matches the windows to the menu entry orv.desktop (its
+  // name and icon; the application id on Wayland).
+  QGuiApplication::setDesktopFileName("orv");
   // Hidden in the tray, the program runs on with no window shown.
   app.setQuitOnLastWindowClosed(false);
   return RunProgram(app, *options);

@@ -1,6 +1,8 @@
 #include "gui/widget_ui_port.hpp"
 
 #include <algorithm>
+#include <cstdio>
+#include <utility>
 
 #include <QMessageBox>
 #include <QString>
@@ -8,7 +10,7 @@
 #include "gui/app_window_host.hpp"
 #include "gui/entropy_dialog.hpp"
 #include "gui/password_dialog.hpp"
-#include "netsetup/firewall_stand_in.hpp"
+#include "app/event_log.hpp"
 
 namespace orv {
 namespace {
@@ -25,7 +27,19 @@ QMessageBox::Icon BoxIcon(MessageIcon icon) {
   return QMessageBox::NoIcon;
 }
 
+// Said on the terminal, and in the log when it exists already (the
+// settings are loaded before the log opens).
+void LogSleepInhibitor(const std::string& text) {
+  std::fprintf(stderr, "orv: %s\n", text.c_str());
+  LogEvent("Main", text);
+}
+
 }  // namespace
+
+WidgetUiPort::WidgetUiPort() : WidgetUiPort(MakeLogindInhibitBus(), MakeFirewalldBus()) {}
+
+WidgetUiPort::WidgetUiPort(std::unique_ptr<SleepInhibitBus> sleep_bus, std::unique_ptr<FirewallBus> firewall)
+    : sleep_(std::move(sleep_bus), LogSleepInhibitor), firewall_(std::move(firewall)) {}
 
 QWidget* WidgetUiPort::Owner() const { return host_ ? host_->DialogOwner() : nullptr; }
 
@@ -73,11 +87,17 @@ void WidgetUiPort::CollectEntropy(EntropySink& sink) {
   });
 }
 
-void WidgetUiPort::SetPreventSleep(bool) {}
+void WidgetUiPort::SetPreventSleep(bool prevent) {
+  caller_.Run([&] { sleep_.Set(prevent); });
+}
 
-void WidgetUiPort::OpenFirewallPort(uint16_t port) { ReportNoFirewallManager(FirewallChange::kOpen, port); }
+void WidgetUiPort::OpenFirewallPort(uint16_t port) {
+  caller_.Run([&] { OpenFirewallPortOn(firewall_.get(), port); });
+}
 
-void WidgetUiPort::CloseFirewallPort(uint16_t port) { ReportNoFirewallManager(FirewallChange::kClose, port); }
+void WidgetUiPort::CloseFirewallPort(uint16_t port) {
+  caller_.Run([&] { CloseFirewallPortOn(firewall_.get(), port); });
+}
 
 void WidgetUiPort::OpenWindow(AppWindow window, bool shown) {
   caller_.Run([&] {

@@ -7,12 +7,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 
 #include "app/ui_port.hpp"
+#include "gui/firewall_ports.hpp"
 #include "gui/gui_caller.hpp"
+#include "gui/sleep_inhibitor.hpp"
 
 namespace orv {
 
@@ -20,8 +23,11 @@ class AppWindowHost;
 
 class WidgetUiPort final : public UiPort {
  public:
-  // Made on the GUI thread, after the QApplication.
-  WidgetUiPort() = default;
+  // Made on the GUI thread, after the QApplication. The sleep inhibitor
+  // and the firewall are logind's and firewalld's on the system bus.
+  WidgetUiPort();
+  // The same with other buses (the tests' fakes).
+  WidgetUiPort(std::unique_ptr<SleepInhibitBus> sleep_bus, std::unique_ptr<FirewallBus> firewall);
 
   // The main window, once it exists; null again before it goes.
   void SetWindowHost(AppWindowHost* host) { host_ = host; }
@@ -38,9 +44,10 @@ class WidgetUiPort final : public UiPort {
   bool AskYesNo(std::string_view title, std::string_view text, MessageIcon icon) override;
   PasswordAnswer AskPassword(const PasswordRequest& request) override;
   void CollectEntropy(EntropySink& sink) override;
-  // Keeping the computer awake and opening the firewall come with the
-  // desktop integration over D-Bus; until then they do what orvd does.
+  // "Prevent the computer from sleeping": logind's sleep inhibitor, held
+  // while the setting is on and until the port goes.
   void SetPreventSleep(bool prevent) override;
+  // firewalld's default zone; without firewalld the diagnostics say so.
   void OpenFirewallPort(uint16_t port) override;
   void CloseFirewallPort(uint16_t port) override;
   void OpenWindow(AppWindow window, bool shown) override;
@@ -53,6 +60,8 @@ class WidgetUiPort final : public UiPort {
   AppWindowHost* host_ = nullptr;
   mutable std::mutex mutex_;
   std::string last_message_;  // guarded by mutex_
+  SleepInhibitor sleep_;         // GUI thread only
+  std::unique_ptr<FirewallBus> firewall_;
 };
 
 }  // namespace orv

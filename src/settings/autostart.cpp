@@ -67,18 +67,20 @@ std::string AutostartDesktopText(const AutostartEntry& entry) {
          "Name=ORV Telephone\n"
          "Comment=Serverless encrypted internet telephone\n"
          "Exec=" + EscapeExecValue(command) + "\n"
+         "Icon=orv\n"
          "Terminal=false\n"
          "X-GNOME-Autostart-enabled=true\n";
 }
 
 bool SetAutostart(const AutostartEntry& entry, bool on) {
+  if (entry.config_home.empty()) return false;
   const std::string path = AutostartEntryPath(entry);
   std::error_code ec;
   if (!on) {
     fs::remove(path, ec);
     return !ec;
   }
-  if (entry.program.empty() || entry.config_home.empty()) return false;
+  if (entry.program.empty()) return false;
   fs::create_directories(fs::path(path).parent_path(), ec);
   if (ec) return false;
   return ReplaceFile(path, AutostartDesktopText(entry), 0644);

@@ -25,7 +25,8 @@ std::string AutostartEntryPath(const AutostartEntry& entry);
 std::string AutostartDesktopText(const AutostartEntry& entry);
 
 // Writes (on) or removes (off) the entry. Returns false when that could not
-// be done; the callers go on without reporting it.
+// be done; the callers go on without reporting it. An entry without a
+// config home (a program that keeps none) changes nothing.
 bool SetAutostart(const AutostartEntry& entry, bool on);
 
 }  // namespace orv

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -81,7 +82,9 @@ struct ChatFixture {
       [this](Tone tone) -> std::unique_ptr<TonePlayer> {
         tones.push_back(tone);
         return nullptr;
-      }}};
+      },
+      [this](const DesktopNotice& notice) { notices.push_back(notice); }}};
+  std::vector<DesktopNotice> notices;
   std::unique_ptr<Conversations> conversations;
 };
 
@@ -167,6 +170,48 @@ TEST(ChatWindowsTest, CancelInTheRingWindowRefusesTheCall) {
   bool hung_up = false;
   for (const test::SentPayload& p : f.sender.Take()) hung_up = hung_up || p.code() == kCodeHangUp;
   EXPECT_TRUE(hung_up);  // Bob hears the refusal
+}
+
+// Another window is in front.
+void Activate(QWidget* window) {
+  window->show();
+  window->activateWindow();
+  QApplication::setActiveWindow(window);
+  QCoreApplication::processEvents();
+}
+
+TEST(ChatWindowsTest, ALineOrACallBehindOtherWindowsIsToldOnTheDesktop) {
+  ChatFixture f;
+  const ConversationId id = f.conversations->Open(Bob());
+  f.dispatcher.RunPending();
+  ChatWindow* window = f.windows.window(id);
+  ASSERT_NE(window, nullptr);
+  QWidget other;
+  Activate(&other);
+  ASSERT_FALSE(window->isActiveWindow());
+  f.FromBob(EncodeChatText(0, u"hi Alice"));
+  ASSERT_EQ(f.notices.size(), 1u);
+  EXPECT_EQ(f.notices[0].summary, window->windowTitle().toStdString());
+  EXPECT_EQ(f.notices[0].body, "hi Alice");
+
+  const auto ring = EncodeCallCode(kCodeCallRequest);
+  f.FromBob({ring.begin(), ring.end()});
+  ASSERT_EQ(f.notices.size(), 2u);
+  EXPECT_EQ(f.notices[1].summary, "Incoming call");
+}
+
+TEST(ChatWindowsTest, ALineOrACallInTheWindowInFrontIsNotToldAgain) {
+  ChatFixture f;
+  const ConversationId id = f.conversations->Open(Bob());
+  f.dispatcher.RunPending();
+  ChatWindow* window = f.windows.window(id);
+  ASSERT_NE(window, nullptr);
+  Activate(window);
+  ASSERT_TRUE(window->isActiveWindow());
+  f.FromBob(EncodeChatText(0, u"hi Alice"));
+  const auto ring = EncodeCallCode(kCodeCallRequest);
+  f.FromBob({ring.begin(), ring.end()});
+  EXPECT_TRUE(f.notices.empty());
 }
 
 TEST(ChatWindowsTest, ConnectionRequestGoesToTheMainWindow) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -43,6 +44,7 @@ struct TransferFixture {
     services.show_error = [this](QWidget*, std::string_view title, std::string_view text) {
       errors.push_back(std::string(title) + ": " + std::string(text));
     };
+    services.notify = [this](const DesktopNotice& notice) { notices.push_back(notice); };
     windows = std::make_unique<FileTransferWindows>(services);
     TransferServices engine_services;
     engine_services.sender = &sender;
@@ -107,6 +109,7 @@ struct TransferFixture {
   std::optional<std::string> answer;
   std::vector<std::string> proposals;
   std::vector<std::string> errors;
+  std::vector<DesktopNotice> notices;
   uint32_t sent_id = 0;
   std::unique_ptr<FileTransferWindows> windows;
   std::unique_ptr<FileTransferEngine> engine;
@@ -165,6 +168,36 @@ TEST(FileTransferWindows, SaveAsReceivesTheFileThenCloseLetsItGo) {
   EXPECT_TRUE(gone.isNull());
   EXPECT_TRUE(f.Codes().empty());  // nothing more to tell the sender
   EXPECT_TRUE(std::filesystem::exists(chosen));
+}
+
+// A download that finished behind other windows is told on the desktop,
+// once; its window in front tells it itself.
+TEST(FileTransferWindows, AFinishedDownloadIsToldOnTheDesktopOnce) {
+  for (const bool in_front : {false, true}) {
+    TransferFixture f;
+    FileTransferWindow* w = f.Offered(100);
+    ASSERT_NE(w, nullptr);
+    f.answer = f.Out() + "/kept.txt";
+    QTest::mouseClick(w->save_as_button(), Qt::LeftButton);
+    f.dispatcher.RunPending();
+    QWidget other;
+    QWidget* front = in_front ? static_cast<QWidget*>(w) : &other;
+    front->show();
+    front->activateWindow();
+    QApplication::setActiveWindow(front);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(w->isActiveWindow(), in_front);
+    f.Receive(test::Block(TransferFixture::kId, 0, test::Pattern(100)));
+    ASSERT_EQ(Shown(*w), "File received");
+    f.Tick(20);  // later refreshes tell nothing more
+    if (in_front) {
+      EXPECT_TRUE(f.notices.empty());
+      continue;
+    }
+    ASSERT_EQ(f.notices.size(), 1u);
+    EXPECT_EQ(f.notices[0].summary, "File received");
+    EXPECT_EQ(f.notices[0].body, "report.txt");
+  }
 }
 
 // Every way of turning an offer down refuses it (code 3) and closes the

@@ -62,8 +62,11 @@ TEST(OrvProgramTest, StartsAnswersAChatAndEndsInOrderOnSigterm) {
     ASSERT_EQ(maker.Stop(SIGTERM), 0) << maker.output();
   }
   // The sound system's plug-ins leave allocations behind at exit; they are
-  // not the program's.
-  ChildEnvironment env({{"QT_QPA_PLATFORM", "offscreen"}, {"ASAN_OPTIONS", "detect_leaks=0"}});
+  // not the program's. The login autostart entry orv keeps goes to a
+  // config home of the test's own, not the machine user's.
+  ChildEnvironment env({{"QT_QPA_PLATFORM", "offscreen"},
+                        {"ASAN_OPTIONS", "detect_leaks=0"},
+                        {"XDG_CONFIG_HOME", dir / "config"}});
   OrvdProcess orv({ORV_PATH, "--profile", profile});
   const std::string listening = orv.WaitFor("Listening on UDP port ");
   ASSERT_FALSE(listening.empty()) << orv.output();

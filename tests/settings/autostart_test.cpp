@@ -23,6 +23,7 @@ TEST(Autostart, EntryIsWrittenAndRemoved) {
   EXPECT_EQ(text.rfind("[Desktop Entry]\n", 0), 0u);
   EXPECT_NE(text.find("\nType=Application\n"), std::string::npos);
   EXPECT_NE(text.find("\nExec=\"/opt/orv/bin/orv\"\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nIcon=orv\n"), std::string::npos) << text;
 
   ASSERT_TRUE(SetAutostart(entry, true));  // again: still one entry, same text
   EXPECT_EQ(ReadWholeFile(path), text);
@@ -42,6 +43,16 @@ TEST(Autostart, ExecQuotesOddPathsAndPassesTheProfile) {
       << text;
   const AutostartEntry newline{"/c", "/opt/a\nb", ""};
   EXPECT_NE(AutostartDesktopText(newline).find("Exec=\"/opt/a\\nb\"\n"), std::string::npos);
+}
+
+// A program that keeps no entry (the headless node) has no config home in
+// it: neither on nor off touches anything, not even "/autostart".
+TEST(Autostart, AnEntryWithoutConfigHomeChangesNothing) {
+  const AutostartEntry none{"", "/usr/bin/orvd", ""};
+  EXPECT_EQ(AutostartEntryPath(none), "/autostart/orv.desktop");
+  EXPECT_FALSE(SetAutostart(none, true));
+  EXPECT_FALSE(SetAutostart(none, false));
+  EXPECT_FALSE(std::filesystem::exists("/autostart/orv.desktop"));
 }
 
 TEST(Autostart, NothingIsWrittenWhenTheFolderCannotBeMade) {

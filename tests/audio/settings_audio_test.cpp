@@ -13,6 +13,7 @@
 #include "audio/tones.hpp"
 #include "audio/wav_backend.hpp"
 #include "audio_harness.hpp"
+#include "support/dead_audio_backend.hpp"
 #include "support/temp_dir.hpp"
 
 namespace orv {
@@ -169,15 +170,7 @@ TEST_F(LevelMeterTest, AnotherMicrophoneIsOpenedInPlaceOfTheFirst) {
 }
 
 TEST(LevelMeter, AMicrophoneThatDoesNotOpenEndsTheMeter) {
-  class Dead final : public AudioBackend {
-   public:
-    std::unique_ptr<AudioCapture> OpenCapture(uint32_t) override { return std::make_unique<AudioCapture>(); }
-    std::unique_ptr<AudioPlayback> OpenPlayback(uint32_t, uint16_t c, uint32_t r) override {
-      return std::make_unique<AudioPlayback>(c, r);
-    }
-    uint32_t FindCaptureDevice(std::string_view) override { return kDefaultAudioDevice; }
-    uint32_t FindPlaybackDevice(std::string_view) override { return kDefaultAudioDevice; }
-  };
+  using Dead = test::DeadAudioBackend;
   LevelMeterSetup setup;
   setup.backend = std::make_shared<Dead>();
   std::atomic<int> shown{0};
@@ -190,13 +183,7 @@ TEST(LevelMeter, AMicrophoneThatDoesNotOpenEndsTheMeter) {
 }
 
 TEST(LevelMeter, StopEndsTheWaitAfterAFailedOpen) {
-  class Dead final : public AudioBackend {
-   public:
-    std::unique_ptr<AudioCapture> OpenCapture(uint32_t) override { return nullptr; }
-    std::unique_ptr<AudioPlayback> OpenPlayback(uint32_t, uint16_t, uint32_t) override { return nullptr; }
-    uint32_t FindCaptureDevice(std::string_view) override { return kDefaultAudioDevice; }
-    uint32_t FindPlaybackDevice(std::string_view) override { return kDefaultAudioDevice; }
-  };
+  using Dead = test::UnopenableAudioBackend;
   LevelMeterSetup setup;
   setup.backend = std::make_shared<Dead>();
   setup.open_failure_wait = std::chrono::hours(1);

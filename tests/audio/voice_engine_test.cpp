@@ -5,6 +5,7 @@
 #include "audio/wav_backend.hpp"
 #include "audio_harness.hpp"
 #include "crypto/byte_order.hpp"
+#include "support/dead_audio_backend.hpp"
 #include "support/temp_dir.hpp"
 
 namespace orv {
@@ -119,16 +120,7 @@ TEST_F(VoiceEngineTest, StopAndStartAtOnceLeavesOneThreadOnTheCodec) {
   EXPECT_EQ(sender_.sent().size(), 5u);
 }
 
-// A sound system whose devices never open.
-class DeadBackend : public AudioBackend {
- public:
-  std::unique_ptr<AudioCapture> OpenCapture(uint32_t) override { return std::make_unique<AudioCapture>(); }
-  std::unique_ptr<AudioPlayback> OpenPlayback(uint32_t, uint16_t c, uint32_t r) override {
-    return std::make_unique<AudioPlayback>(c, r);
-  }
-  uint32_t FindCaptureDevice(std::string_view) override { return kDefaultAudioDevice; }
-  uint32_t FindPlaybackDevice(std::string_view) override { return kDefaultAudioDevice; }
-};
+using DeadBackend = test::DeadAudioBackend;
 
 TEST(VoiceEngineDevices, DevicesThatCannotOpenLeaveTheEngineIdling) {
   CallChannel channel;

@@ -21,20 +21,15 @@
 #include "audio/pace_clock.hpp"
 #include "audio/wav_backend.hpp"
 #include "gui/main_window.hpp"
+#include "support/dead_audio_backend.hpp"
 #include "support/recording_settings_program.hpp"
 
 namespace orv {
 namespace {
 
 // A sound system with named devices; what it opens never runs.
-class NamedDevices final : public AudioBackend {
+class NamedDevices final : public test::DeadAudioBackend {
  public:
-  std::unique_ptr<AudioCapture> OpenCapture(uint32_t) override { return std::make_unique<AudioCapture>(); }
-  std::unique_ptr<AudioPlayback> OpenPlayback(uint32_t, uint16_t c, uint32_t r) override {
-    return std::make_unique<AudioPlayback>(c, r);
-  }
-  uint32_t FindCaptureDevice(std::string_view) override { return kDefaultAudioDevice; }
-  uint32_t FindPlaybackDevice(std::string_view) override { return kDefaultAudioDevice; }
   std::vector<std::string> CaptureDeviceNames() const override { return {"USB Headset Mic", "Built-in Mic"}; }
   std::vector<std::string> PlaybackDeviceNames() const override { return {"USB Headset", "Built-in Speakers"}; }
 };

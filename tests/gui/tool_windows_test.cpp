@@ -13,6 +13,7 @@
 
 #include "gui/main_window.hpp"
 #include "identity/key_file.hpp"
+#include "support/recording_tool_list_commands.hpp"
 
 namespace orv {
 namespace {
@@ -51,13 +52,7 @@ class ScriptedSources final : public ToolListSources {
   int name_searches = 0;
 };
 
-class RecordingCommands final : public ToolListCommands {
- public:
-  void RunCommand(const PeerRef& peer, ToolListCommand command) override { run.emplace_back(peer, command); }
-  void OpenChat(const PeerRef& peer) override { opened.push_back(peer); }
-  std::vector<std::pair<PeerRef, ToolListCommand>> run;
-  std::vector<PeerRef> opened;
-};
+using RecordingCommands = test::RecordingToolListCommands;
 
 std::string ItemId(const ToolListView* list, int row) { return list->topLevelItem(row)->text(4).toStdString(); }
 

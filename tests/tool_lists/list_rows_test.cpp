@@ -10,6 +10,7 @@
 #include "app/tool_lists/network_list.hpp"
 #include "app/tool_lists/tool_list_menu.hpp"
 #include "identity/key_file.hpp"
+#include "support/recording_tool_list_commands.hpp"
 #include "tool_lists_fixture.hpp"
 
 namespace orv {
@@ -199,13 +200,7 @@ TEST(ListRefresh, ASelectedRowWithoutUserIdStaysWhereItIs) {
   EXPECT_FALSE(PlanRefresh(shown, 2, {HeaderRow("Group 0")}).selection);
 }
 
-class RecordingCommands final : public ToolListCommands {
- public:
-  void RunCommand(const PeerRef& peer, ToolListCommand command) override { run.emplace_back(peer, command); }
-  void OpenChat(const PeerRef& peer) override { opened.push_back(peer); }
-  std::vector<std::pair<PeerRef, ToolListCommand>> run;
-  std::vector<PeerRef> opened;
-};
+using RecordingCommands = test::RecordingToolListCommands;
 
 TEST(ToolListMenu, RowsWithAUserIdOfferTheFourItemsAndOpenAChat) {
   const std::optional<std::vector<ToolListMenuItem>> items = ToolListMenuFor(UserRow(5, "e"));

@@ -3,7 +3,11 @@
 # on a virtual X display with a tray, each with a profile of its own. Bob
 # connects to Alice with "Connect to...", they chat, Bob calls and Alice
 # answers, Bob sends a file that Alice saves with "Save As..." and a second
-# one that she refuses. Each window is captured in each state as a PNG.
+# one that she refuses; they open every tool window, the settings, the
+# contact commands' dialogs and the password dialogs. Carol, whose password
+# is not remembered, shows the splash and "Enter Password"; Dave, who has
+# no key yet, the new key's password and "Collecting random data". Each
+# window is captured in each state as a PNG.
 #
 #   screenshots.sh BUILD_DIR [OUT_DIR]
 #
@@ -146,6 +150,7 @@ Remember=1
 FileTransferPath=$work/$name-files
 [Privacy]
 AllowAnyone=1
+AllowConnectionRequest=1
 AcceptFileTransfer=1
 [System]
 ShowSplashWindow=0
@@ -363,9 +368,95 @@ sleep 1
 shot "$find" bob-find-user
 keys "$find" Escape
 
+# --- Bob's contact commands on Alice's row: the row's popup menu, "Info",
+# "Rename", the "Authorize" question, and "Request Connection", which shows
+# Alice the "Connection Request" ---
+# The popup's item N (from 1) is chosen by pressing Down N times.
+contact_command() {
+  xdotool windowraise "$bob_main"
+  xdotool mousemove --window "$bob_main" 50 36 click 3  # Alice's row
+  sleep 0.4
+  [ "${2:-}" = menu ] && screen_shot screen-bob-contact-menu
+  local i
+  for ((i = 0; i < $1; i++)); do xdotool key Down; done
+  xdotool key Return
+}
+contact_command 6 menu # "Info"
+info=$(window_of "$bob_pid" "^User Info$")
+xdotool windowmove "$info" 650 480
+shot "$info" bob-contact-info
+keys "$info" Escape
+contact_command 4 # "Rename"
+rename=$(window_of "$bob_pid" "^Rename$")
+xdotool windowmove "$rename" 650 480
+shot "$rename" bob-rename
+keys "$rename" Escape  # Cancel keeps the name
+contact_command 1 # "Authorize"
+question=$(window_of "$bob_pid" "^Question$")
+xdotool windowmove "$question" 650 480
+shot "$question" bob-authorize-question
+keys "$question" Escape  # No
+contact_command 3 # "Request Connection"
+request=$(window_of "$alice_pid" "^Connection Request$")
+xdotool windowmove "$request" 205 480
+shot "$request" alice-connection-request
+keys "$request" Escape
+
+# --- Bob's File menu: "&My information", "&Change Password/user info" and
+# "&Generate Key" (each password dialog left with Cancel) ---
+keys "$bob_main" alt+f m
+mine=$(window_of "$bob_pid" "^User Info$")
+xdotool windowmove "$mine" 650 480
+shot "$mine" bob-my-information
+keys "$mine" Escape
+keys "$bob_main" alt+f c
+change=$(window_of "$bob_pid" "^Password$")
+xdotool windowmove "$change" 650 300
+shot "$change" bob-change-password
+keys "$change" Escape
+keys "$bob_main" ctrl+g
+generate=$(window_of "$bob_pid" "^Password$")
+xdotool windowmove "$generate" 650 300
+shot "$generate" bob-generate-key
+keys "$generate" Escape
+
 # --- both end in order on SIGTERM ---
 kill -TERM "$alice_pid" "$bob_pid"
 wait "$alice_pid" || die "orv of Alice ended with $?"
 wait "$bob_pid" || die "orv of Bob ended with $?"
 pids=("${pids[@]:0:2}")  # only the display and the tray are left
+
+# --- Carol, whose password is not remembered: the splash and "Enter
+# Password" as her orv starts; she gives up ---
+make_user carol Carol
+sed -i -e 's/^Remember=1$/Remember=0/' -e '/^Pass=/d' -e 's/^ShowSplashWindow=0$/ShowSplashWindow=1/' "$work/carol/orv.set"
+"$orv" --profile "$work/carol" >"$work/carol.log" 2>&1 &
+carol_pid=$!
+pids+=("$carol_pid")
+enter=$(window_of "$carol_pid" "^Enter Password$")
+xdotool windowmove "$enter" 450 300
+screen_shot screen-carol-splash-and-password
+shot "$enter" carol-enter-password
+kill -TERM "$carol_pid" 2>/dev/null || true
+
+# --- Dave, who has no key yet: the key's password, then the "Collecting
+# random data" prompt, which he closes ---
+mkdir -p "$work/dave"
+printf '[Network]\nLocalPort=0\nEnableUPnP=0\n[System]\nShowSplashWindow=0\n' >"$work/dave/orv.set"
+"$orv" --profile "$work/dave" >"$work/dave.log" 2>&1 &
+dave_pid=$!
+pids+=("$dave_pid")
+new_key=$(window_of "$dave_pid" "^Password$")
+xdotool windowmove "$new_key" 450 300
+type_into "$new_key" "password of Dave"
+keys "$new_key" Tab
+type_into "$new_key" "password of Dave"
+shot "$new_key" dave-new-key-password
+keys "$new_key" Return
+entropy=$(window_of "$dave_pid" "^Collecting random data$")
+xdotool windowmove "$entropy" 450 300
+type_into "$entropy" "a few keys and the mouse stir the pool of random bits; 800 events fill it"
+xdotool mousemove --window "$entropy" 20 20 mousemove --window "$entropy" 120 40 mousemove --window "$entropy" 200 30
+shot "$entropy" dave-collecting-random-data
+kill -TERM "$dave_pid" 2>/dev/null || true
 echo "$(find "$out" -name '*.png' | wc -l) pictures in $out"

@@ -4,6 +4,7 @@
 
 #include <set>
 
+#include "net/dispatch.hpp"
 #include "node_pair.hpp"
 
 namespace orv {
@@ -57,6 +58,12 @@ TEST_F(NodePairTest, BlocksArrivingZeroTwoOneAreWrittenInOrder) {
   const uint32_t h = Send(OutFile("ordered.bin", contents));
   // Bob accepted and acknowledged blocks 0 and 2.
   ASSERT_TRUE(test::WaitFor([&] { return *from_a == 4 && *from_b == 3; }));
+  // Alice takes both acknowledgements in before her clock moves (else
+  // blocks 0 and 2 would be due again too): she receives in order, so a
+  // DHT message Bob sends after them reaches her after them.
+  const size_t dht_seen = pair_->a.consumers.Count("dht");
+  pair_->b.Send(pair_->AForB(), kInnerDht, {1, 0, 0, 0});
+  ASSERT_TRUE(pair_->a.consumers.WaitForCount("dht", dht_seen + 1));
   const uint32_t theirs = b_->WaitFirst();
   EXPECT_EQ(b_->engine->ViewTransfer(theirs)->percent, 33u);
   a_->Tick(5);  // block 1 is sent again, alone

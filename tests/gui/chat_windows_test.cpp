@@ -65,6 +65,11 @@ struct ChatFixture {
     DispatchPayload(set, plaintext.data(), plaintext.size(), Bob());
     dispatcher.RunPending();
   }
+  // Bob calls.
+  void RingFromBob() {
+    const auto ring = EncodeCallCode(kCodeCallRequest);
+    FromBob({ring.begin(), ring.end()});
+  }
 
   ManualDispatcher dispatcher;
   test::RecordingSender sender;
@@ -139,8 +144,7 @@ TEST(ChatWindowsTest, IncomingCallShowsTheRingWindowWithItsToneAndOkAnswers) {
   ChatFixture f;
   const ConversationId id = f.conversations->Open(Bob());
   f.dispatcher.RunPending();
-  const auto ring = EncodeCallCode(kCodeCallRequest);
-  f.FromBob({ring.begin(), ring.end()});
+  f.RingFromBob();
   QDialog* dialog = f.windows.ring(id);
   ASSERT_NE(dialog, nullptr);
   EXPECT_TRUE(dialog->isVisible());
@@ -156,8 +160,7 @@ TEST(ChatWindowsTest, CancelInTheRingWindowRefusesTheCall) {
   ChatFixture f;
   const ConversationId id = f.conversations->Open(Bob());
   f.dispatcher.RunPending();
-  const auto ring = EncodeCallCode(kCodeCallRequest);
-  f.FromBob({ring.begin(), ring.end()});
+  f.RingFromBob();
   QDialog* dialog = f.windows.ring(id);
   ASSERT_NE(dialog, nullptr);
   f.sender.Take();
@@ -194,8 +197,7 @@ TEST(ChatWindowsTest, ALineOrACallBehindOtherWindowsIsToldOnTheDesktop) {
   EXPECT_EQ(f.notices[0].summary, window->windowTitle().toStdString());
   EXPECT_EQ(f.notices[0].body, "hi Alice");
 
-  const auto ring = EncodeCallCode(kCodeCallRequest);
-  f.FromBob({ring.begin(), ring.end()});
+  f.RingFromBob();
   ASSERT_EQ(f.notices.size(), 2u);
   EXPECT_EQ(f.notices[1].summary, "Incoming call");
 }
@@ -209,8 +211,7 @@ TEST(ChatWindowsTest, ALineOrACallInTheWindowInFrontIsNotToldAgain) {
   Activate(window);
   ASSERT_TRUE(window->isActiveWindow());
   f.FromBob(EncodeChatText(0, u"hi Alice"));
-  const auto ring = EncodeCallCode(kCodeCallRequest);
-  f.FromBob({ring.begin(), ring.end()});
+  f.RingFromBob();
   EXPECT_TRUE(f.notices.empty());
 }
 

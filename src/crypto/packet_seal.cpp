@@ -1,5 +1,6 @@
 #include "crypto/packet_seal.hpp"
 
+#include <cstdint>
 #include <cstdio>
 
 #include "crypto/byte_order.hpp"
@@ -37,13 +38,29 @@ size_t SealPacket(KeystreamGenerator& g, uint8_t* out, const uint8_t* payload, s
   return length + kSealOverhead;
 }
 
-size_t OpenPacket(KeystreamGenerator& g, uint8_t* out, size_t capacity, const uint8_t* packet, size_t length) {
+namespace {
+
+// The payload length of a packet that opens under `g`, else 0.
+size_t CheckedPayload(const KeystreamGenerator& g, const uint8_t* packet, size_t length, size_t capacity) {
   if (length <= kSealOverhead || length > g.max_payload + kSealOverhead) return 0;
   const size_t payload = LoadBe32(packet);
   if (payload == 0 || payload > g.max_payload || length < payload + kSealOverhead || payload > capacity) return 0;
   if (PacketTag(g, packet) != LoadBe32(packet + 12 + payload)) return 0;
   const uint64_t position = LoadBe64(packet + 4);
   if (position < g.position || position - g.position > kMaxSkipAhead) return 0;
+  return payload;
+}
+
+}  // namespace
+
+bool PacketOpens(const KeystreamGenerator& g, const uint8_t* packet, size_t length) {
+  return CheckedPayload(g, packet, length, SIZE_MAX) != 0;
+}
+
+size_t OpenPacket(KeystreamGenerator& g, uint8_t* out, size_t capacity, const uint8_t* packet, size_t length) {
+  const size_t payload = CheckedPayload(g, packet, length, capacity);
+  if (payload == 0) return 0;
+  const uint64_t position = LoadBe64(packet + 4);
   KeystreamSeek(g, position);
   for (size_t i = 0; i < payload; ++i) out[i] = packet[12 + i] ^ KeystreamNextByte(g);
   RandomStir(out, static_cast<uint32_t>(payload));

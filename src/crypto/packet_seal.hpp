@@ -38,6 +38,10 @@ size_t SealPacket(KeystreamGenerator& g, uint8_t* out, const uint8_t* payload, s
 // length, or 0 if the packet is refused; a refused packet changes nothing.
 size_t OpenPacket(KeystreamGenerator& g, uint8_t* out, size_t capacity, const uint8_t* packet, size_t length);
 
+// Whether OpenPacket would take the packet, without opening it: the keys
+// and position check out and the tag is right.
+bool PacketOpens(const KeystreamGenerator& g, const uint8_t* packet, size_t length);
+
 // Text of the session id shown to users: the first five 16-bit units of
 // the digest, "%04X %04X %04X %04X %04X".
 void SessionIdText(const SessionCipherState& state, char* out /* 25 bytes */);

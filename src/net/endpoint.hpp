@@ -65,6 +65,7 @@ struct NetworkEndpoint {
   std::atomic<bool> away{false};
   std::atomic<bool> enabled{false};
   std::atomic<bool> stopping{false};
+  std::atomic<uint64_t> retry_ticks{0};  // RetryTick calls so far: the network's clock
   // Senders hold socket_lock shared; the receive thread holds it exclusively
   // only to replace a failed socket.
   UdpSocket socket;

@@ -22,4 +22,16 @@ bool ReassembleFragment(uint32_t type_word, const uint8_t* body, size_t b, Sessi
   return (setup.fragment_mask & all) == all;
 }
 
+uint64_t FragmentBytesHash(const uint8_t* bytes, size_t n) {
+  uint64_t h = 0xcbf29ce484222325ULL;
+  for (size_t i = 0; i < n; ++i) h = (h ^ bytes[i]) * 0x100000001b3ULL;
+  return h;
+}
+
+uint64_t LastFragmentHash(const uint8_t* message, size_t length) {
+  if (length == 0) return 0;
+  const size_t start = (length - 1) / kFragmentBytes * kFragmentBytes;
+  return FragmentBytesHash(message + start, length - start);
+}
+
 }  // namespace orv

@@ -17,4 +17,10 @@ namespace orv {
 // caller then clears the mask for the next message.
 bool ReassembleFragment(uint32_t type_word, const uint8_t* body, size_t b, SessionSetup& setup);
 
+// A fingerprint of the last fragment of a message of `length` bytes (FNV-1a
+// over that fragment's bytes), to know a resent message again without
+// keeping it. Not a protection: it only spares a reply.
+uint64_t LastFragmentHash(const uint8_t* message, size_t length);
+uint64_t FragmentBytesHash(const uint8_t* bytes, size_t n);
+
 }  // namespace orv

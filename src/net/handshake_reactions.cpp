@@ -31,6 +31,10 @@ struct Reaction {
   void SendToSetup(const uint8_t* message, size_t length, uint32_t type) {
     SendFragmented(endpoint, setup()->ipv4, setup()->port, peer.user_id, message, length, type, &peer.sent_control);
   }
+  // The datagram comes from where this side's handshake runs.
+  bool FromSetup() const {
+    return arrival.sender.ipv4 == peer.setup->ipv4 && arrival.sender.port == peer.setup->port;
+  }
   void EnsureSetup() {
     if (!setup()) setup() = NewSessionSetup();
   }
@@ -72,6 +76,14 @@ void DropFinishedHandshake(Reaction& r) {
   if (r.peer.connected && r.setup() && r.setup()->state == kSesConfirmation) DiscardSetup(r.setup());
 }
 
+// A peer that pings while this side answers it has lost track of the
+// handshake (or runs a new one): it gets its answer, and the handshake
+// here goes on; a new request from it replaces the one answered.
+void AnswerPingKeepingState(Reaction& r) {
+  SendPing(r.endpoint, kPingResp, r.arrival.sender.ipv4, r.arrival.sender.port, r.peer.user_id,
+           &r.peer.sent_control);
+}
+
 void OnPingRequest(Reaction& r) {
   if (r.Busy()) return;
   DropFinishedHandshake(r);
@@ -102,6 +114,7 @@ void OnPingRequest(Reaction& r) {
       }
       break;
     default:
+      AnswerPingKeepingState(r);
       break;
   }
 }
@@ -111,7 +124,9 @@ void OnPingResponse(Reaction& r) {
   if (r.peer.connected) RemoveStaleRecords(r.endpoint, r.peer, r.arrival.sender, *r.arrival.consumers);
   r.EnsureSetup();
   SessionSetup& s = *r.setup();
-  if (s.state != kIdle && s.state != kPinging) return;
+  // A late or repeated answer to a ping of a call already under way, or
+  // finished, starts nothing.
+  if (s.state != kPinging && (s.state != kIdle || r.peer.connected)) return;
   r.TakePing();
   if (s.remote_version != kProtocolVersion) {
     r.Log(FormatText("Another protocol version %d on %s", static_cast<int>(s.remote_version), r.address.c_str()));
@@ -119,7 +134,8 @@ void OnPingResponse(Reaction& r) {
     return;
   }
   s.state = kSesRequesting;
-  s.countdown = kResendTicks;
+  s.interval = kFirstResendTicks;
+  s.countdown = s.interval;
   s.retries = kHandshakeRetries;
   r.TakeAddress();
   HandshakeClone(s.initiator, *r.endpoint.initiator);
@@ -134,6 +150,9 @@ bool RepeatsAnsweredRequest(const SessionSetup& s) {
          std::memcmp(s.stored.data(), s.reassembly.data(), s.stored_length) == 0;
 }
 
+// A request answered already gets the same response again: the calling
+// side resends its request when (part of) the response was lost. A
+// different request (the peer made a new one) is answered anew.
 void CollectRequest(Reaction& r) {
   if (!r.Collect()) return;
   SessionSetup& s = *r.setup();
@@ -141,10 +160,24 @@ void CollectRequest(Reaction& r) {
     r.SendToSetup(s.outgoing.data(), s.outgoing_length, kSesResponse);
     r.Log(FormatText("Same session request from %s", r.address.c_str()));
     s.reassembled_length = 0;
+    s.countdown = kLongWaitTicks;
     return;
   }
   s.countdown = kAnsweringTicks;
   StartHandshakeWorker(r.endpoint, r.arrival.peer, WorkerKind::kAnswering);
+}
+
+// A request with no handshake here: the setup that answered it timed out
+// or failed, or this side gave way in a conflict. Only a peer of this
+// protocol version sends requests.
+void AnswerUnexpectedRequest(Reaction& r) {
+  r.EnsureSetup();
+  SessionSetup& s = *r.setup();
+  if (s.remote_version == 0) s.remote_version = kProtocolVersion;
+  s.state = kSesRequested;
+  s.countdown = kLongWaitTicks;
+  r.TakeAddress();
+  CollectRequest(r);
 }
 
 void OnSessionRequest(Reaction& r) {
@@ -152,14 +185,21 @@ void OnSessionRequest(Reaction& r) {
     r.Send(kBusy);
     return;
   }
-  if (!r.setup()) return;
+  if (!r.setup() || r.setup()->state == kIdle) {
+    AnswerUnexpectedRequest(r);
+    return;
+  }
   SessionSetup& s = *r.setup();
   switch (s.state) {
     case kPinging:
     case kSesRequesting:
     case kSesConfirmation:
       if (r.SenderWins()) {
+        // The own call is dropped, and the peer's request is answered from
+        // this fragment on.
         s.state = kIdle;
+        s.fragment_mask = 0;
+        AnswerUnexpectedRequest(r);
         r.Log(FormatText("Conflicted session requrest from %s, switched to passive mode", r.address.c_str()));
       } else {
         r.Send(kReject);
@@ -172,6 +212,7 @@ void OnSessionRequest(Reaction& r) {
       CollectRequest(r);
       break;
     case kSesRequested:
+    case kWaitConfirmation:
       CollectRequest(r);
       break;
     default:
@@ -184,10 +225,22 @@ void OnSessionResponse(Reaction& r) {
   SessionSetup& s = *r.setup();
   if (s.state == kSesRequesting) {
     if (r.Collect()) StartHandshakeWorker(r.endpoint, r.arrival.peer, WorkerKind::kResponse);
-  } else if (s.state == kSesConfirmation) {
-    // The peer has not had the confirmation.
+  } else if (s.state == kSesConfirmation && r.Collect()) {
+    // The peer sent its response again: it has not had the confirmation.
+    // Sent once per whole response, not once per fragment.
     r.SendToSetup(s.confirmation.data(), s.confirmation_length, kSesConfirm);
   }
+}
+
+// The last fragment of the confirmation that made the session, again: the
+// calling side missed "confirmed".
+void ConfirmAgain(Reaction& r) {
+  const uint32_t count = FragmentCountOf(r.arrival.type_word);
+  if (!r.peer.connected || !r.peer.confirm_tail_hash || FragmentIndexOf(r.arrival.type_word) + 1 != count) return;
+  const uint8_t* bytes = r.arrival.data + kHeaderBytes;
+  if (FragmentBytesHash(bytes, r.arrival.length - kHeaderBytes) != r.peer.confirm_tail_hash) return;
+  if (r.arrival.sender.ipv4 != r.peer.ipv4 || r.arrival.sender.port != r.peer.port) return;
+  r.Send(kConfirmed);
 }
 
 void OnSessionConfirm(Reaction& r) {
@@ -195,7 +248,10 @@ void OnSessionConfirm(Reaction& r) {
     r.Send(kBusy);
     return;
   }
-  if (!r.setup() || r.setup()->state != kWaitConfirmation) return;
+  if (!r.setup() || r.setup()->state != kWaitConfirmation) {
+    ConfirmAgain(r);
+    return;
+  }
   if (r.Collect()) StartHandshakeWorker(r.endpoint, r.arrival.peer, WorkerKind::kConfirmation);
 }
 
@@ -204,9 +260,11 @@ void OnConfirmed(Reaction& r) {
   ConfirmBySession(r.peer, r.address, r.after);
 }
 
+// The peer is working on what it had from us: the next resend waits a
+// little, not the whole long wait.
 void OnBusy(Reaction& r) {
-  if (r.Busy() || !r.setup()) return;
-  if (r.setup()->state == kSesRequesting || r.setup()->state == kSesConfirmation) r.setup()->countdown = kLongWaitTicks;
+  if (r.Busy() || !r.setup() || !r.FromSetup()) return;
+  if (r.setup()->state == kSesRequesting || r.setup()->state == kSesConfirmation) r.setup()->countdown = kBusyWaitTicks;
 }
 
 // A "reject" refuses this side's own call, so it counts only while this
@@ -214,7 +272,7 @@ void OnBusy(Reaction& r) {
 // the peer's call (state 4 and on); the peer's "reject" of the call given
 // up arrives then and must not stop the handshake that is running.
 void OnReject(Reaction& r) {
-  if (r.Busy() || !r.setup()) return;
+  if (r.Busy() || !r.setup() || !r.FromSetup()) return;
   const uint32_t state = r.setup()->state;
   if (state != kPinging && state != kSesRequesting && state != kSesConfirmation) return;
   r.setup()->state = kRejected;
@@ -222,8 +280,11 @@ void OnReject(Reaction& r) {
   r.Log(FormatText("Rejected connection to %s", r.address.c_str()));
 }
 
+// Taken only from the address the session runs on: anyone can write a
+// UserId into a header.
 void OnTerminate(Reaction& r) {
   if (!r.peer.connected || !r.lock.owns_lock()) return;
+  if (r.arrival.sender.ipv4 != r.peer.ipv4 || r.arrival.sender.port != r.peer.port) return;
   DiscardSetup(r.setup());
   r.peer.connected = false;
   SessionCipherReset(r.peer.cipher);
@@ -238,6 +299,7 @@ bool InstallSession(PeerRecord& peer, HandshakeCommon& context, const SessionSet
   peer.ipv4 = setup.ipv4;
   peer.port = setup.port;
   peer.sent_without_reply.store(0);
+  peer.confirm_tail_hash = 0;
   return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include "net/compute_slots.hpp"
 #include "net/endpoint.hpp"
+#include "net/fragment.hpp"
 #include "net/handshake_reactions.hpp"
 #include "net/net_text.hpp"
 #include "net/send.hpp"
@@ -162,7 +163,8 @@ void Respond(Worker& w) {
     return;
   }
   s.state = kSesConfirmation;
-  s.countdown = kResendTicks;
+  s.interval = kFirstResendTicks;
+  s.countdown = s.interval;
   s.retries = kHandshakeRetries;
   s.confirmation_length = static_cast<uint32_t>(n);
   w.text = IdentityText("Successful session response", w.address, CertificateName(cert), s.remote_build,
@@ -175,7 +177,9 @@ void Respond(Worker& w) {
 bool InstallConfirmed(Worker& w) {
   std::lock_guard<std::mutex> table(w.endpoint.table_lock);
   if (w.peer->removed.load() || w.peer->discard_setup.load()) return false;
-  return InstallSession(*w.peer, w.setup->responder, *w.setup);
+  if (!InstallSession(*w.peer, w.setup->responder, *w.setup)) return false;
+  w.peer->confirm_tail_hash = LastFragmentHash(w.setup->reassembly.data(), w.setup->reassembled_length);
+  return true;
 }
 
 void Confirm(Worker& w) {

@@ -4,16 +4,36 @@
 #include "net/endpoint.hpp"
 #include "net/handshake_reactions.hpp"
 #include "net/name_exchange.hpp"
+#include "net/session_start.hpp"
 
 namespace orv {
 namespace {
 
 // A sealed datagram in state "Ses confirmation" means the peer has the
-// session: it counts as "confirmed". Must hold the peer table lock.
+// session, when it opens under the keys this handshake made: it counts as
+// "confirmed". One sealed under an older session proves nothing. Must hold
+// the peer table lock.
 void TakeAsConfirmation(PeerRecord& peer, const Arrival& arrival, Aftermath& after) {
   std::unique_lock<std::mutex> lock = TryPeerLock(peer);
   if (PeerBusy(peer, lock) || !peer.setup || peer.setup->state != kSesConfirmation) return;
+  const KeystreamGenerator& keys = peer.setup->initiator.cipher.receive;
+  if (!peer.setup->initiator.established ||
+      !PacketOpens(keys, arrival.data + kHeaderBytes, arrival.length - kHeaderBytes))
+    return;
   ConfirmBySession(peer, AddressText(arrival.sender.ipv4, arrival.sender.port), after);
+}
+
+// The peer holds a session this side does not have (it restarted, or lost
+// it, or gave up a handshake the peer finished): a ping from here starts a
+// new one at once, instead of when the peer's sends go unanswered a
+// hundred times. Must hold the peer table lock.
+void PingForLostSession(NetworkEndpoint& endpoint, PeerRecord& peer, const Arrival& arrival) {
+  {
+    std::unique_lock<std::mutex> lock = TryPeerLock(peer);
+    if (PeerBusy(peer, lock)) return;
+    if (peer.setup && peer.setup->state != kIdle && peer.setup->state != kPinging) return;
+  }
+  StartSession(endpoint, peer, arrival.sender);
 }
 
 // The calling side keeps its setup until the first sealed datagram.
@@ -34,7 +54,10 @@ void TraceOpened(NetworkEndpoint& endpoint, const uint8_t* plaintext, size_t len
 void ReceiveProtected(NetworkEndpoint& endpoint, const Arrival& arrival, Aftermath& after) {
   PeerRecord& peer = *arrival.peer;
   if (!peer.connected) TakeAsConfirmation(peer, arrival, after);
-  if (!peer.connected) return;
+  if (!peer.connected) {
+    PingForLostSession(endpoint, peer, arrival);
+    return;
+  }
   if (!peer.cipher.keys_loaded) {
     peer.dropped.fetch_add(1);
     return;

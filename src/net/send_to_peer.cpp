@@ -9,6 +9,7 @@
 #include "net/receive_context.hpp"
 #include "net/sealed_send.hpp"
 #include "net/send.hpp"
+#include "net/session_start.hpp"
 
 namespace orv {
 namespace {
@@ -40,35 +41,6 @@ int32_t SendPayload(NetworkEndpoint& endpoint, PeerRecord& peer, const SendReque
   WipeBytes(plaintext, length);
   peer.sent_without_reply.fetch_add(1);
   return result;
-}
-
-// A hundred sealed datagrams went unanswered: the session is lost. The
-// calling side may still keep the setup of the handshake that made it (it
-// waits for the first sealed datagram); that setup goes too, so that the
-// next send starts over with a ping. Must hold the peer table lock.
-void LoseSession(PeerRecord& peer) {
-  peer.connected = false;
-  peer.sent_without_reply.store(0);
-  SessionCipherReset(peer.cipher);
-  std::unique_lock<std::mutex> lock = TryPeerLock(peer);
-  if (!PeerBusy(peer, lock)) DiscardSetup(peer.setup);
-}
-
-// No session: start one with a ping, unless a handshake is already past
-// that. Must hold the peer table lock.
-void StartSession(NetworkEndpoint& endpoint, PeerRecord& peer, const PeerRef& target) {
-  std::unique_lock<std::mutex> lock = TryPeerLock(peer);
-  if (PeerBusy(peer, lock)) return;
-  if (!peer.setup) peer.setup = NewSessionSetup();
-  SessionSetup& s = *peer.setup;
-  if (s.state != kIdle && s.state != kPinging) return;
-  s.state = kPinging;
-  s.countdown = kPingAnswerTicks;
-  // A request that names the peer by UserId alone goes to its recorded address.
-  const bool addressed = target.ipv4 != 0 || target.port != 0;
-  s.ipv4 = addressed ? target.ipv4 : peer.ipv4;
-  s.port = addressed ? target.port : peer.port;
-  SendPing(endpoint, kPingReq, s.ipv4, s.port, peer.user_id, &peer.sent_control);
 }
 
 }  // namespace

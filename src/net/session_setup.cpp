@@ -12,6 +12,11 @@ std::unique_ptr<SessionSetup> NewSessionSetup() { return std::make_unique<Sessio
 
 void DiscardSetup(std::unique_ptr<SessionSetup>& setup) { setup.reset(); }
 
+uint32_t NextResendTicks(uint32_t interval) {
+  const uint32_t next = interval < kFirstResendTicks ? kFirstResendTicks : interval * 2;
+  return next < kResendTicks ? next : kResendTicks;
+}
+
 const char* SetupStateName(uint32_t state) {
   static const char* const kNames[] = {"Idle",         "Pinging",       "Ses requesting",   "Ses confirmation",
                                        "Ping requested", "Ses requested", "Wait confirmation"};

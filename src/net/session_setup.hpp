@@ -25,10 +25,26 @@ enum SetupState : uint32_t {
 
 // Ticks of the retry thread (100 ms each).
 constexpr uint32_t kPingAnswerTicks = 50;
-constexpr uint32_t kResendTicks = 100;
-constexpr uint32_t kHandshakeRetries = 10;
 constexpr uint32_t kAnsweringTicks = 200;
 constexpr uint32_t kLongWaitTicks = 300;
+// A calling side resends its ping, request or confirmation after 1 s, then
+// after twice the previous wait, up to 10 s between sends: on a lossy link
+// a lost fragment costs a second, not ten, while a peer that is gone is
+// not flooded.
+constexpr uint32_t kFirstResendTicks = 10;
+constexpr uint32_t kResendTicks = 100;
+constexpr uint32_t kHandshakeRetries = 10;
+// Pings of a call that nobody answers; then the setup goes, and the next
+// send starts a new one.
+constexpr uint32_t kPingRetries = 12;
+// "busy": the peer is working on the message already; the next resend
+// waits this long rather than the whole long wait.
+constexpr uint32_t kBusyWaitTicks = 20;
+// Pings that sends without a session would start go out at most this often.
+constexpr uint32_t kPingGapTicks = 10;
+
+// The wait before the next resend, after `interval` ticks were waited.
+uint32_t NextResendTicks(uint32_t interval);
 
 using MessageBuffer = std::array<uint8_t, kMaxDatagram>;
 
@@ -45,6 +61,8 @@ struct SessionSetup {
   uint32_t state = kIdle;
   uint32_t countdown = 0;
   uint32_t retries = 0;
+  uint32_t interval = 0;   // the wait before the last resend, in ticks
+  uint64_t ping_tick = 0;  // the retry tick of the last ping sent
   uint32_t fragment_mask = 0;
   MessageBuffer reassembly{};
   MessageBuffer stored{};        // the last message received and answered

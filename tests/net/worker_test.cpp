@@ -26,13 +26,15 @@ struct PromptOpen {
 TEST(Worker, AWorkerAtThePromptMakesThePeerBusyWithoutStallingTheNode) {
   PromptOpen p;
   EXPECT_TRUE(p.b.Status(p.a.id())->setup_busy);
-  // Alice's request resent now meets "busy", which pushes her next resend to 30 s.
-  p.a.Tick(101);
+  // Alice's request, resent after a second, meets "busy", which pushes her
+  // next resend two seconds on.
+  p.a.Tick(11);
+  EXPECT_EQ(p.a.host.CountLogs("Again send session request"), 1u);
   ASSERT_TRUE(test::WaitFor([&] { return p.b.host.CountTraces(PacketDirection::kSent, kBusy) == 5; }));
   ASSERT_TRUE(test::WaitFor([&] { return p.a.Status(p.b.id())->received_control == 1 + 5; }));
-  p.a.Tick(101);
+  p.a.Tick(20);
   EXPECT_EQ(p.a.host.CountLogs("Again send session request"), 1u);
-  p.a.Tick(200);
+  p.a.Tick();
   EXPECT_EQ(p.a.host.CountLogs("Again send session request"), 2u);
   // Bob's ticks and queries go on meanwhile.
   p.b.Tick(400);
@@ -54,9 +56,12 @@ TEST(Worker, RestartDoesNotWaitForAWorkerAtThePromptAndItsSetupGoes) {
   EXPECT_EQ(p.b.State(p.a.id()), -1);
   EXPECT_EQ(p.b.host.CountLogs("Wait confirmation"), 0u);
   EXPECT_EQ(p.b.host.CountTraces(PacketDirection::kSent, kSesResponse), 0u);
-  // The next call starts a fresh handshake that completes.
+  // Alice gives up her call; Bob, free again, answered one of her resent
+  // requests meanwhile. Her next call meets that answer and completes.
   p.a.Tick(11 * 101);
   EXPECT_EQ(p.a.State(p.b.id()), -1);
+  ASSERT_TRUE(p.b.host.WaitForLog("Wait confirmation"));
+  ASSERT_TRUE(p.b.WaitIdle());
   EXPECT_EQ(p.a.Send(p.b.Ref(), 0, {1}), 0);
   ASSERT_TRUE(p.a.WaitConnected(p.b.id()));
   ASSERT_TRUE(p.b.WaitConnected(p.a.id()));

@@ -31,13 +31,10 @@ bool SilentLongerThan(CallChannel& channel, uint32_t limit) { return channel.sil
 
 void ReceiveConnect(CallChannel& channel, CallActions& actions) {
   actions.Send(kCodeConnectReply);
-  // Code 1 comes only from a peer that has just restarted its numbering:
-  // whatever it numbers next starts our receive window afresh.
-  channel.last_received_sequence = 0;
-  channel.receive_window = 0;
+  // Our own numbering goes on: the texts still waiting keep their numbers,
+  // and a receiver that restarted takes any number above its last as new.
   if (State(channel) == kCallConnected) return;
   SetState(channel, kCallConnected, actions);
-  channel.next_sequence = 0;
 }
 
 void ReceiveCallRequest(CallChannel& channel, CallActions& actions) {
@@ -77,12 +74,6 @@ std::string_view CallStateName(uint32_t state) {
   static constexpr std::string_view kNames[] = {"IDLE",      "REJECTED", "CONNECTION", "ABORT",
                                                 "CONNECTED", "DIALING",  "IN VOICE"};
   return state < std::size(kNames) ? kNames[state] : std::string_view();
-}
-
-void ResetChatNumbers(CallChannel& channel) {
-  channel.next_sequence = 0;
-  channel.last_received_sequence = 0;
-  channel.receive_window = 0;
 }
 
 CallActions DialPeer(CallChannel& channel) {

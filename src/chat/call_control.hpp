@@ -61,8 +61,4 @@ CallActions ReceiveCallCode(CallChannel& channel, uint32_t code);
 // ms passed since the last notice, or none was sent yet.
 bool TypingNoticeDue(CallChannel& channel, uint32_t now_ms, bool& sent_before);
 
-// Resets both chat sequence numbers and the receive window (a connection
-// set up again). Must hold the channel lock.
-void ResetChatNumbers(CallChannel& channel);
-
 }  // namespace orv

@@ -13,7 +13,7 @@ OutgoingChat QueueChatMessage(CallChannel& channel, std::u16string_view text, in
     channel.call_state.store(kCallConnection);
     out.actions.Send(kCodeConnect);
     out.actions.state_changed = true;
-    ResetChatNumbers(channel);
+    out.restarted = true;
   }
   PendingChatMessage message;
   message.sequence = channel.next_sequence++;
@@ -23,6 +23,7 @@ OutgoingChat QueueChatMessage(CallChannel& channel, std::u16string_view text, in
   message.last_line = line_id;
   channel.pending.push_back(std::move(message));
   out.sequence = channel.pending.back().sequence;
+  out.lowest_pending = channel.pending.front().sequence;
   return out;
 }
 
@@ -46,11 +47,6 @@ std::optional<int32_t> TakeAcknowledged(CallChannel& channel, uint32_t sequence)
     return line;
   }
   return std::nullopt;
-}
-
-ReceiveVerdict ReceiveChatNumber(CallChannel& channel, uint32_t sequence) {
-  Guard guard(channel.lock);
-  return AcceptSequence(channel.last_received_sequence, channel.receive_window, sequence);
 }
 
 size_t PendingCount(CallChannel& channel) {

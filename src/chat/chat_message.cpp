@@ -1,6 +1,7 @@
 #include "chat/chat_message.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 #include "crypto/byte_order.hpp"
 #include "identity/utf16.hpp"
@@ -8,9 +9,34 @@
 
 namespace orv {
 
-std::vector<uint8_t> EncodeChatText(uint32_t sequence, std::u16string_view text) {
+namespace {
+
+constexpr uint8_t kNumberingMarker[4] = {'O', 'R', 'V', 'n'};
+
+void StoreNumbering(uint8_t* at, const ChatNumbering& numbering) {
+  at[0] = at[1] = 0;  // the text's terminator
+  std::memcpy(at + 2, kNumberingMarker, sizeof kNumberingMarker);
+  StoreLe32(at + 6, numbering.id);
+  StoreLe32(at + 10, numbering.lowest_unacknowledged);
+}
+
+// The numbering behind a text that ends at `end`, when there is one.
+std::optional<ChatNumbering> LoadNumbering(const uint8_t* data, size_t length, size_t end) {
+  if (end + kChatNumberingBytes > length || data[end] != 0 || data[end + 1] != 0 ||
+      std::memcmp(data + end + 2, kNumberingMarker, sizeof kNumberingMarker) != 0)
+    return std::nullopt;
+  ChatNumbering numbering{LoadLe32(data + end + 6), LoadLe32(data + end + 10)};
+  if (numbering.id == 0) return std::nullopt;
+  return numbering;
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodeChatText(uint32_t sequence, std::u16string_view text,
+                                    const std::optional<ChatNumbering>& numbering) {
   const size_t text_bytes = std::min(text.size() * 2, kMaxChatTextBytes);
-  const size_t padded = (text_bytes + kChatPadding - 1) / kChatPadding * kChatPadding;
+  const size_t used = text_bytes + (numbering ? kChatNumberingBytes : 0);
+  const size_t padded = (used + kChatPadding - 1) / kChatPadding * kChatPadding;
   std::vector<uint8_t> message(kChatHeaderBytes + padded, 0);
   StoreLe32(message.data(), kCodeChatText);
   StoreLe32(message.data() + 4, sequence);
@@ -18,6 +44,7 @@ std::vector<uint8_t> EncodeChatText(uint32_t sequence, std::u16string_view text)
     message[kChatHeaderBytes + 2 * i] = static_cast<uint8_t>(text[i]);
     message[kChatHeaderBytes + 2 * i + 1] = static_cast<uint8_t>(text[i] >> 8);
   }
+  if (numbering) StoreNumbering(message.data() + kChatHeaderBytes + text_bytes, *numbering);
   return message;
 }
 
@@ -42,6 +69,7 @@ std::optional<ChatText> DecodeChatText(const uint8_t* data, size_t length) {
   chat.text = LeBytesToUtf16(data + kChatHeaderBytes, text_bytes);
   const size_t end = chat.text.find(u'\0');
   if (end != std::u16string::npos) chat.text.resize(end);
+  chat.numbering = LoadNumbering(data, length, kChatHeaderBytes + chat.text.size() * 2);
   return chat;
 }
 

@@ -6,6 +6,7 @@
 #include "chat/chat_input.hpp"
 #include "chat/chat_message.hpp"
 #include "crypto/byte_order.hpp"
+#include "crypto/random_pool.hpp"
 #include "identity/utf16.hpp"
 #include "net/dispatch.hpp"
 
@@ -21,10 +22,17 @@ std::u16string_view StoredLineText(std::u16string_view line) {
   return line;
 }
 
+// A numbering of our own: random, never 0 (0 is no numbering).
+uint32_t NewNumberingId() {
+  uint32_t id = 0;
+  while (id == 0) RandomWords(&id, 1);
+  return id;
+}
+
 }  // namespace
 
 Conversation::Conversation(ConversationId id, const PeerRef& peer, ConversationContext& context)
-    : id_(id), context_(context), channel_(std::make_shared<CallChannel>()) {
+    : id_(id), context_(context), channel_(std::make_shared<CallChannel>()), numbering_id_(NewNumberingId()) {
   channel_->peer = peer;
   channel_->handlers = this;
   CopyUserId(user_id_, peer.user_id);
@@ -120,8 +128,16 @@ void Conversation::SendChatInput(std::u16string_view input) {
 
 void Conversation::SendChatMessage(std::u16string_view text, uint32_t line_id) {
   const OutgoingChat out = QueueChatMessage(*channel_, text, static_cast<int32_t>(line_id));
+  if (out.restarted) {
+    std::lock_guard<std::mutex> guard(order_lock_);
+    order_.LocalRestarted();
+  }
   Perform(out.actions);
-  const std::vector<uint8_t> message = EncodeChatText(out.sequence, text);
+  SendText(out.sequence, text, out.lowest_pending);
+}
+
+void Conversation::SendText(uint32_t sequence, std::u16string_view text, uint32_t lowest_pending) {
+  const std::vector<uint8_t> message = EncodeChatText(sequence, text, ChatNumbering{numbering_id_, lowest_pending});
   SendBytes(message.data(), message.size());
 }
 
@@ -147,10 +163,8 @@ void Conversation::SendCode(uint32_t code) {
 }
 
 void Conversation::ResendPending() {
-  for (const PendingChatMessage& message : CollectResends(*channel_)) {
-    const std::vector<uint8_t> bytes = EncodeChatText(message.sequence, message.text);
-    SendBytes(bytes.data(), bytes.size());
-  }
+  const std::vector<PendingChatMessage> resends = CollectResends(*channel_);
+  for (const PendingChatMessage& message : resends) SendText(message.sequence, message.text, resends.front().sequence);
 }
 
 void Conversation::Perform(const CallActions& actions) {
@@ -189,12 +203,20 @@ void Conversation::HandleChatMessage(CallChannel&, const uint8_t* data, size_t l
     }
     return;
   }
-  std::optional<ChatText> chat = DecodeChatText(data, length);
+  const std::optional<ChatText> chat = DecodeChatText(data, length);
   if (!chat) return;
-  const auto ack = EncodeChatAck(chat->sequence);
-  SendBytes(ack.data(), ack.size());  // every copy is acknowledged, duplicates too
-  if (ReceiveChatNumber(*channel_, chat->sequence) == ReceiveVerdict::kDuplicate) return;
-  Post([text = std::move(chat->text)](Conversation& c) { c.ShowIncomingChat(text); });
+  ChatReceiveOrder::Result result;
+  {
+    std::lock_guard<std::mutex> guard(order_lock_);
+    result = order_.Receive(*chat);
+  }
+  // Shown (posted in order) before they are acknowledged.
+  for (std::u16string& text : result.show)
+    Post([text = std::move(text)](Conversation& c) { c.ShowIncomingChat(text); });
+  for (uint32_t sequence : result.acknowledge) {
+    const auto ack = EncodeChatAck(sequence);
+    SendBytes(ack.data(), ack.size());
+  }
 }
 
 void Conversation::QueueVoiceFrame(CallChannel&, const uint8_t* data, size_t length) {
@@ -204,6 +226,10 @@ void Conversation::QueueVoiceFrame(CallChannel&, const uint8_t* data, size_t len
 
 void Conversation::HandleCallMessage(CallChannel&, uint32_t code) {
   if (closed()) return;
+  if (code == kCodeConnect) {
+    std::lock_guard<std::mutex> guard(order_lock_);
+    order_.PeerRestarted();
+  }
   Perform(ReceiveCallCode(*channel_, code));
 }
 

@@ -22,6 +22,7 @@
 #include "store/contact_directory.hpp"
 #include "chat/conversation_events.hpp"
 #include "chat/conversation_network.hpp"
+#include "chat/receive_order.hpp"
 #include "chat/ring_controller.hpp"
 #include "identity/secret_file.hpp"
 #include "net/call_channel.hpp"
@@ -95,6 +96,7 @@ class Conversation : public ChannelHandlers, public std::enable_shared_from_this
   void SendBytes(const uint8_t* data, size_t length);
   void SendCode(uint32_t code);
   void ResendPending();
+  void SendText(uint32_t sequence, std::u16string_view text, uint32_t lowest_pending);
   void Post(std::function<void(Conversation&)> task);
 
   // Interface thread.
@@ -119,6 +121,9 @@ class Conversation : public ChannelHandlers, public std::enable_shared_from_this
   std::unique_ptr<CallVoice> voice_;
   std::shared_mutex voice_lock_;  // the receive thread queues frames while the interface thread may drop the engine
   std::atomic<bool> closed_{false};
+  const uint32_t numbering_id_;  // this conversation's numbering of its texts
+  std::mutex order_lock_;        // the receive thread and the interface thread both reach the order
+  ChatReceiveOrder order_;
 
   // Interface thread only.
   uint32_t user_id_[kUserIdWords] = {};  // the window's copy of the peer's UserId

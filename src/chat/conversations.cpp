@@ -75,19 +75,30 @@ void Conversations::OpenConversation(const PeerRef& sender) {
   PostToMainWindow([sender](Conversations& c) { c.OpenIncoming(sender, kCodeConnect); });
 }
 
-void Conversations::Door::HandleChatMessage(CallChannel& channel, const uint8_t* data, size_t) {
+void Conversations::Door::HandleChatMessage(CallChannel& channel, const uint8_t* data, size_t length) {
+  const PeerRef sender = channel.peer;
+  const uint32_t code = LoadLe32(data);
+  std::vector<uint8_t> message(data, data + length);
+  owner_.PostToMainWindow([sender, code, message = std::move(message)](Conversations& c) {
+    c.OpenIncoming(sender, code, message);
+  });
+}
+
+// A voice frame opens the conversation (a call is on its way), but is not
+// itself worth keeping.
+void Conversations::Door::QueueVoiceFrame(CallChannel& channel, const uint8_t* data, size_t) {
   const PeerRef sender = channel.peer;
   const uint32_t code = LoadLe32(data);
   owner_.PostToMainWindow([sender, code](Conversations& c) { c.OpenIncoming(sender, code); });
 }
 
-void Conversations::Door::QueueVoiceFrame(CallChannel& channel, const uint8_t* data, size_t length) {
-  HandleChatMessage(channel, data, length);
-}
-
 void Conversations::Door::HandleCallMessage(CallChannel& channel, uint32_t code) {
   const PeerRef sender = channel.peer;
-  owner_.PostToMainWindow([sender, code](Conversations& c) { c.OpenIncoming(sender, code); });
+  const auto bytes = EncodeCallCode(code);
+  std::vector<uint8_t> message(bytes.begin(), bytes.end());
+  owner_.PostToMainWindow([sender, code, message = std::move(message)](Conversations& c) {
+    c.OpenIncoming(sender, code, message);
+  });
 }
 
 void Conversations::PostToMainWindow(std::function<void(Conversations&)> task) {
@@ -117,7 +128,7 @@ void Conversations::SendCode(const PeerRef& peer, uint32_t code) {
   services_.sender->SendPayload(target, kInnerCallChannel, message.data(), message.size());
 }
 
-ConversationId Conversations::OpenIncoming(const PeerRef& sender, uint32_t code) {
+ConversationId Conversations::OpenIncoming(const PeerRef& sender, uint32_t code, const std::vector<uint8_t>& message) {
   if (!MayOpen(sender.user_id)) {
     // A refusal is never answered with a refusal: two peers that both
     // refuse strangers would otherwise trade code 10 for ever.
@@ -126,11 +137,15 @@ ConversationId Conversations::OpenIncoming(const PeerRef& sender, uint32_t code)
   }
   // Code 10 asks nothing of us; a conversation opened for it would only sit idle.
   if (code == kCodeNotAllowed) return 0;
-  // Repetitions of the peer's message reach the conversation once it is open.
-  if (std::shared_ptr<Conversation> open = table_.FindByUserId(sender.user_id)) return open->id();
-  PeerRef peer = sender;
-  if (!CompleteAddress(peer)) return 0;
-  return Create(peer);
+  std::shared_ptr<Conversation> conversation = table_.FindByUserId(sender.user_id);
+  if (!conversation) {
+    PeerRef peer = sender;
+    if (!CompleteAddress(peer)) return 0;
+    conversation = table_.Get(Create(peer));
+  }
+  // The message that opened it (or that came while it was opening).
+  if (conversation && !message.empty()) ChannelReceive(conversation->channel(), message.data(), message.size());
+  return conversation ? conversation->id() : 0;
 }
 
 ConversationId Conversations::Open(const PeerRef& peer) {

@@ -74,8 +74,10 @@ class Conversations : public ConversationTable {
   ConversationId Open(const PeerRef& peer);
   // A peer without a conversation spoke with `code`: one opens when the
   // peer may (`AllowAnyone`, or it is a contact); otherwise it is told so
-  // with code 10, unless what it sent was code 10 itself.
-  ConversationId OpenIncoming(const PeerRef& sender, uint32_t code);
+  // with code 10, unless what it sent was code 10 itself. The message
+  // itself (`message`, from its code word on; empty for none) then reaches
+  // the conversation, so that a first chat line is shown at once.
+  ConversationId OpenIncoming(const PeerRef& sender, uint32_t code, const std::vector<uint8_t>& message = {});
   void Close(ConversationId id);
   void CloseAll();
   std::shared_ptr<Conversation> Get(ConversationId id) const { return table_.Get(id); }

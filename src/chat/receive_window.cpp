@@ -17,6 +17,7 @@ ReceiveVerdict AcceptSequence(uint32_t& last, uint32_t& window, uint32_t sequenc
   }
   const uint32_t below = last - sequence;
   if (below >= kWindowSpan) {
+    if (sequence != 0) return ReceiveVerdict::kDuplicate;
     last = sequence;
     window = kWindowTop;
     return ReceiveVerdict::kDeliver;

@@ -4,10 +4,11 @@
 //
 // A window that holds no bit has received nothing since the numbers were
 // last reset, so whatever number comes first starts it. Otherwise a number
-// above L moves the window up; a number 32 or more below L starts it again
-// there (the peer has restarted its numbering); a number inside the window
-// is delivered once and dropped as a duplicate after that. Message 0 is
-// no exception: a repeated 0 inside the window is a duplicate.
+// above L moves the window up; a number inside the window is delivered
+// once and dropped as a duplicate after that. Below the window only 0
+// starts it again (the peer restarts its numbering at 0): any other number
+// that far below is an old text resent because its acknowledgement was
+// lost, shown long ago. Message 0 inside the window is a duplicate too.
 #pragma once
 
 #include <cstdint>

@@ -77,8 +77,6 @@ struct CallChannel {
   std::list<PendingChatMessage> pending;        // in sending order
   std::vector<uint8_t> voice_send_buffer;       // allocated with the first voice frame sent
   uint32_t next_sequence = 0;                   // next outgoing chat number
-  uint32_t last_received_sequence = 0;
-  uint32_t receive_window = 0;
   std::atomic<uint32_t> silence_counter{0};     // seconds since the last message received
   std::array<VoiceFrameSlot, kVoiceQueueSlots> voice_queue;
   std::atomic<bool> playing{false};

@@ -82,27 +82,18 @@ TEST(CallControl, ReceiveTable) {
   }
 }
 
-TEST(CallControl, Code1ResetsTheNumbersOutsideConnectedAndTheReceiveWindowAlways) {
+TEST(CallControl, Code1ConnectsButNeverRestartsOurNumbering) {
   CallChannel channel;
   channel.call_state = kCallIdle;
   channel.next_sequence = 5;
-  channel.last_received_sequence = 9;
-  channel.receive_window = 0xF0000000;
-  ReceiveCallCode(channel, kCodeConnect);
-  EXPECT_EQ(channel.next_sequence, 0u);
-  EXPECT_EQ(channel.last_received_sequence, 0u);
-  EXPECT_EQ(channel.receive_window, 0u);
-
-  // Connected: our own numbering goes on, the peer's restarts.
-  channel.next_sequence = 5;
-  channel.last_received_sequence = 9;
-  channel.receive_window = 0xF0000000;
-  ReceiveCallCode(channel, kCodeConnect);
+  CallActions a = ReceiveCallCode(channel, kCodeConnect);
+  EXPECT_EQ(Sent(a), Codes{2});
+  EXPECT_EQ(channel.call_state.load(), kCallConnected);
+  EXPECT_EQ(channel.next_sequence, 5u);  // texts still waiting keep their numbers
+  a = ReceiveCallCode(channel, kCodeConnect);
+  EXPECT_EQ(Sent(a), Codes{2});
+  EXPECT_FALSE(a.state_changed);
   EXPECT_EQ(channel.next_sequence, 5u);
-  EXPECT_EQ(channel.last_received_sequence, 0u);
-  EXPECT_EQ(channel.receive_window, 0u);
-  EXPECT_EQ(ReceiveChatNumber(channel, 0), ReceiveVerdict::kDeliver);
-  EXPECT_EQ(ReceiveChatNumber(channel, 0), ReceiveVerdict::kDuplicate);
 }
 
 TEST(CallControl, UserOperations) {

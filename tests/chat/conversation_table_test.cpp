@@ -50,15 +50,18 @@ TEST_F(MainWindow, TwoNodesThatRefuseStrangersDoNotTradeRefusals) {
   EXPECT_TRUE(sender.Take().empty());
 }
 
-TEST_F(MainWindow, AContactOrAnyoneWhenAllowedOpensAConversationAndTheFirstMessageIsLost) {
+TEST_F(MainWindow, AContactOrAnyoneWhenAllowedOpensAConversationAndTheFirstMessageIsShown) {
   Make(false);
   contacts.Add(bob.user_id, "Bob");
   FromBob(Text(0, u"first"));
   ASSERT_EQ(conversations->List().size(), 1u);
-  EXPECT_EQ(events.Take(), (Events{"1: opened"}));
-  EXPECT_TRUE(sender.Take().empty());  // not acknowledged: it never reached the conversation
-  FromBob(Text(0, u"first"));          // the repetition does
-  EXPECT_EQ(events.Take(), (Events{"1: line incoming 1 first", "1: alert"}));
+  // The message that opened the conversation reaches it, and only then is
+  // it acknowledged.
+  EXPECT_EQ(events.Take(), (Events{"1: opened", "1: line incoming 1 first", "1: alert"}));
+  EXPECT_EQ(sender.Codes(), (std::vector<uint32_t>{4}));
+  FromBob(Text(0, u"first"));  // the repetition is acknowledged, not shown again
+  EXPECT_TRUE(events.Take().empty());
+  EXPECT_EQ(sender.Codes(), (std::vector<uint32_t>{4}));
 
   settings.allow_anyone = true;
   conversations->SetSettings(settings);
@@ -144,7 +147,8 @@ TEST_F(MainWindow, ClosingAConversationLetsTheNextMessageOpenANewOne) {
   FromBob(Code(5));
   ASSERT_EQ(conversations->List().size(), 1u);
   EXPECT_EQ(conversations->List()[0].id, 2u);
-  EXPECT_EQ(conversations->List()[0].call_state, kCallIdle);  // the message that opened it was lost
+  // The call request that opened it rings there.
+  EXPECT_EQ(conversations->List()[0].call_state, kCallConnected);
 }
 
 class BadInput : public test::ConversationTest {};

@@ -48,4 +48,8 @@ void AppNetworkHost::UserFound(const uint32_t* user_id) {
   if (on_user_found_) on_user_found_(user_id);
 }
 
+void AppNetworkHost::ConnectEnded(const ConnectOutcome& outcome) {
+  if (on_connect_ended_) on_connect_ended_(outcome);
+}
+
 }  // namespace orv

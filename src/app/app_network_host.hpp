@@ -27,12 +27,18 @@ class AppNetworkHost final : public NetworkHost {
   size_t GetPassword(PasswordBytes& password) override;
   void CopyKey(KeyRecord& out) override;
   void UserFound(const uint32_t* user_id) override;
+  void ConnectEnded(const ConnectOutcome& outcome) override;
+  // Who hears how a call to an address ended (set before the network runs).
+  void SetConnectEndedHandler(std::function<void(const ConnectOutcome&)> handler) {
+    on_connect_ended_ = std::move(handler);
+  }
 
  private:
   AppContext& ctx_;
   UiPort& ui_;
   PasswordService& passwords_;
   UserFoundHandler on_user_found_;
+  std::function<void(const ConnectOutcome&)> on_connect_ended_;
 };
 
 }  // namespace orv

@@ -2,6 +2,7 @@
 
 #include "app/event_log.hpp"
 #include "app/port_mapping_steps.hpp"
+#include "net/address_call.hpp"
 #include "net/peer_ref.hpp"
 
 namespace orv {
@@ -97,17 +98,7 @@ void Application::Bootstrap() {
 
 bool Application::Connect(uint32_t ipv4, uint16_t port) {
   if (!endpoint_ || !endpoint_->enabled.load()) return false;
-  PeerRef target;
-  target.ipv4 = ipv4;
-  target.port = port;
-  // A "dht_ping": without a session it only starts one.
-  const uint8_t ping[4] = {1, 0, 0, 0};
-  SendRequest request;
-  request.target = &target;
-  request.inner_type = 0;
-  request.data = ping;
-  request.length = sizeof ping;
-  SendToPeer(*endpoint_, request);
+  if (!ConnectByAddress(*endpoint_, ipv4, port)) return false;
   LogEvent("Main", "Connecting to " + AddressText(ipv4, port));
   return true;
 }

@@ -71,6 +71,8 @@ struct AppHooks {
   IdleTimeSource* idle = nullptr;  // the person's idle time (none: never idle)
   // A user was found by name among the connected peers (any thread).
   std::function<void(const uint32_t* user_id)> user_found;
+  // A call to an address ("Connect to...") ended (any thread).
+  std::function<void(const ConnectOutcome&)> connect_ended;
   // The audio devices named in the settings are chosen, with the levels.
   std::function<void(const Settings&)> select_audio_devices;
   // The automatic gain switch (`AGC`) for the first open call's voice
@@ -104,8 +106,9 @@ class Application {
   // bootstrap. Run once as the loop starts, and whenever the person asks.
   void Bootstrap();
 
-  // "Connect to...": opens a session to the peer at that address (a ping
-  // starts it). False while the network is not enabled.
+  // "Connect to...": opens a session to the peer at that address, pinging
+  // on the handshake's schedule until it stands or is given up (the
+  // `connect_ended` hook hears which). False while the network is not enabled.
   bool Connect(uint32_t ipv4, uint16_t port);
 
   // A command of the main window's menu (interface thread).

@@ -144,6 +144,11 @@ bool Application::CreateEndpoint() {
     LogEvent("Main", "User found: " + UserIdText(id));
     if (hooks_.user_found) hooks_.user_found(id);
   });
+  host_->SetConnectEndedHandler([this](const ConnectOutcome& outcome) {
+    if (!outcome.established)
+      LogEvent("Main", "Can't connect to " + AddressText(outcome.ipv4, outcome.port) + ": " + outcome.reason);
+    if (hooks_.connect_ended) hooks_.connect_ended(outcome);
+  });
   EndpointConfig config;
   config.local_port = settings_.LocalPort;
   endpoint_ = OpenEndpoint(*host_, config);

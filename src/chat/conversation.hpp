@@ -83,6 +83,9 @@ class Conversation : public ChannelHandlers, public std::enable_shared_from_this
   void ToggleMute();
   void Tick();             // the one-second timer
   void CallStateChanged();
+  // The call to the conversation's address ended without a session: the
+  // status says why until a session stands.
+  void ConnectFailed(const std::string& reason);
 
   // Receive thread.
   void AdoptIdentity(const PeerRef& sender);
@@ -136,6 +139,7 @@ class Conversation : public ChannelHandlers, public std::enable_shared_from_this
   std::string typing_sign_;
   StatusBar status_;
   std::string title_;
+  std::string connect_failure_;
   uint32_t shown_state_ = kCallIdle;
 };
 

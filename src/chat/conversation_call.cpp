@@ -132,6 +132,11 @@ std::string Conversation::PeerDisplayName(const uint32_t* user_id) {
   return Utf16ToUtf8(context_.network->PeerName(user_id));
 }
 
+void Conversation::ConnectFailed(const std::string& reason) {
+  connect_failure_ = reason;
+  RefreshStatus();
+}
+
 void Conversation::RefreshStatus() {
   ConversationNetwork& network = *context_.network;
   const uint32_t state = call_state();
@@ -139,7 +144,12 @@ void Conversation::RefreshStatus() {
   status.call_state = std::string(CallStateName(state));
   status.typing = typing_sign_;
   uint32_t digest[kUserIdWords] = {};
-  status.session = network.SessionId(user_id_, digest) ? SessionIdText(digest) : "Not connected";
+  if (network.SessionId(user_id_, digest)) {
+    status.session = SessionIdText(digest);
+    connect_failure_.clear();
+  } else {
+    status.session = connect_failure_.empty() ? "Not connected" : "Not connected: " + connect_failure_;
+  }
   status.counters = PeerCountersText(network.PeerCounters(user_id_).value_or(PeerStatus{}));
   status.mute = MuteIcon(state, levels_.mute.load());
   if (!(status == status_)) {

@@ -75,6 +75,14 @@ void Conversations::OpenConversation(const PeerRef& sender) {
   PostToMainWindow([sender](Conversations& c) { c.OpenIncoming(sender, kCodeConnect); });
 }
 
+void Conversations::ConnectEnded(const ConnectOutcome& outcome) {
+  if (outcome.established) return;  // the session shows by itself
+  PostToMainWindow([outcome](Conversations& c) {
+    if (std::shared_ptr<Conversation> open = c.table_.FindByAddress(outcome.ipv4, outcome.port))
+      open->ConnectFailed(outcome.reason);
+  });
+}
+
 void Conversations::Door::HandleChatMessage(CallChannel& channel, const uint8_t* data, size_t length) {
   const PeerRef sender = channel.peer;
   const uint32_t code = LoadLe32(data);

@@ -66,6 +66,7 @@ class Conversations : public ConversationTable {
   ConversationMatch FindConversation(const PeerRef& sender) override;
   void RequestConnection(const PeerRef& sender) override;
   void OpenConversation(const PeerRef& sender) override;
+  void ConnectEnded(const ConnectOutcome& outcome) override;
 
   // Interface thread.
   // The person opens a conversation: by UserId (its address from the peer

@@ -124,6 +124,12 @@ int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
       if (orv::MainWindowController* window = running ? running->main_window() : nullptr) window->UserFound(copy.data());
     });
   };
+  hooks.connect_ended = [&control](const orv::ConnectOutcome& outcome) {
+    if (outcome.established) return;  // session_established tells
+    control.events().Emit("connect_failed", orv::Fields()
+                                                .Address("address", outcome.ipv4, outcome.port)
+                                                .Text("reason", outcome.reason));
+  };
   orv::Application node(ui, orv::AppOptions{options.profile}, control.log_sink(), hooks);
   running = &node;
   const bool started = node.Start();

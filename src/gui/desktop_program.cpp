@@ -62,6 +62,9 @@ MainWindowActions DesktopProgram::WindowActions() {
                            },
                            [this](uint32_t ipv4, uint16_t port) {
                              if (MainWindowController* c = controller()) c->ConnectTo(ipv4, port);
+                             // Pings until a session stands there; the chat
+                             // window's status says so when none comes.
+                             if (node_) node_->Connect(ipv4, port);
                            }};
 }
 

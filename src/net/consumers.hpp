@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "net/address_call.hpp"
 #include "net/peer_ref.hpp"
 
 namespace orv {
@@ -53,6 +54,10 @@ class TransferMessageConsumer {
  public:
   virtual ~TransferMessageConsumer() = default;
   virtual void HandleTransferMessage(const uint8_t* data, size_t length, const PeerRef& sender) = 0;
+  // The peer ended its session ("ses_terminate": it is closing): its
+  // transfers will hear nothing more. Called on the receive thread without
+  // network locks.
+  virtual void PeerSessionEnded(const PeerRef& /*peer*/) {}
 };
 
 // What a conversation lookup found.
@@ -82,6 +87,10 @@ class ConversationTable {
   // A message from a peer without a chat window: the main
   // window opens one when the peer is allowed. The message itself is lost.
   virtual void OpenConversation(const PeerRef& sender) = 0;
+  // A call to an address ended (ConnectByAddress): the conversation opened
+  // by that address shows how. Called on the retry thread without network
+  // locks.
+  virtual void ConnectEnded(const ConnectOutcome& /*outcome*/) {}
 };
 
 // The set the endpoint reports to. Any member may be null.

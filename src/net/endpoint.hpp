@@ -15,6 +15,7 @@
 
 #include "crypto/handshake.hpp"
 #include "net/consumer_slot.hpp"
+#include "net/address_call.hpp"
 #include "net/consumers.hpp"
 #include "net/network_host.hpp"
 #include "net/own_signer_powers.hpp"
@@ -57,6 +58,7 @@ struct NetworkEndpoint {
   std::unique_ptr<HandshakeInitiator> initiator;
   OwnSignerPowers own_powers;  // the own key's signing table, shared by the workers
   PeerTable peers;        // guarded by table_lock
+  std::vector<AddressCall> address_calls;  // guarded by table_lock
   std::mutex table_lock;  // the peer table lock
   uint32_t own_id[kUserIdWords] = {};
   uint32_t bind_ipv4 = 0;
@@ -117,7 +119,8 @@ void SetAway(NetworkEndpoint& endpoint, bool away);
 // discards its setup itself when it gets on.
 void RestartNetwork(NetworkEndpoint& endpoint);
 
-// One 100 ms tick of handshake resends and time-outs.
+// One 100 ms tick of handshake resends and time-outs, and of the calls to
+// addresses (ConnectByAddress), whose ends the host hears.
 void RetryTick(NetworkEndpoint& endpoint);
 
 // Looks for a peer whose name matches the query (UTF-16 bytes, at most

@@ -52,6 +52,13 @@ struct Reaction {
   // Collects one fragment; true when the message is complete (the mask is
   // then cleared for the next one).
   bool Collect() {
+    // A side that answers collects requests resent to it and the
+    // confirmation in one buffer: fragments of one message never complete
+    // another.
+    if (setup()->collecting_type != arrival.type) {
+      setup()->fragment_mask = 0;
+      setup()->collecting_type = arrival.type;
+    }
     const bool complete = ReassembleFragment(arrival.type_word, arrival.data + kHeaderBytes,
                                              arrival.length - kUserIdBytes, *setup());
     if (complete) setup()->fragment_mask = 0;
@@ -289,6 +296,7 @@ void OnTerminate(Reaction& r) {
   r.peer.connected = false;
   SessionCipherReset(r.peer.cipher);
   r.Log(FormatText("Session rerminated by %s", r.address.c_str()));
+  r.after.session_ended = true;
 }
 
 }  // namespace

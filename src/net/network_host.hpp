@@ -13,6 +13,7 @@
 
 #include "crypto/key_protection.hpp"
 #include "identity/password_bytes.hpp"
+#include "net/address_call.hpp"
 
 namespace orv {
 
@@ -61,6 +62,11 @@ class NetworkHost {
   // A user was found by name (the main window locates and selects it):
   // its UserId, eight words. Called without any network lock.
   virtual void UserFound(const uint32_t* user_id) = 0;
+
+  // A call to an address (ConnectByAddress) ended: a session stands with
+  // whoever answered there, or the reason why not. Called without any
+  // network lock.
+  virtual void ConnectEnded(const ConnectOutcome& /*outcome*/) {}
 };
 
 // The user's key record for as long as this lives; wiped when it goes.

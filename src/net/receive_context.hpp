@@ -36,6 +36,7 @@ struct Aftermath {
   size_t payload_length = 0;
   size_t plaintext_used = 0;                        // bytes of plaintext to wipe
   std::vector<std::array<uint32_t, kUserIdWords>> found_users;  // from "name_resp"
+  bool session_ended = false;                       // "ses_terminate" ended the session
 };
 
 // The peer lock, tried. When it is had and RestartNetwork asked for the

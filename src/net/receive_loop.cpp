@@ -75,6 +75,7 @@ void HandleDatagram(NetworkEndpoint& endpoint, const uint8_t* data, size_t lengt
   }
   if (!after.log_text.empty()) endpoint.host.LogEvent("Network", after.log_text);
   for (const auto& id : after.found_users) endpoint.host.UserFound(id.data());
+  if (after.session_ended && consumers->transfers) consumers->transfers->PeerSessionEnded(arrival.sender);
   if (after.payload && !endpoint.stopping.load())
     DispatchPayload(*consumers, after.payload, after.payload_length, arrival.sender);
   if (after.plaintext_used) WipeBytes(plaintext, after.plaintext_used);

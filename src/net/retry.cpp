@@ -97,13 +97,21 @@ void TickPeer(NetworkEndpoint& endpoint, PeerRecord& peer, std::vector<std::stri
 
 void RetryTick(NetworkEndpoint& endpoint) {
   std::vector<std::string> texts;
+  std::vector<ConnectOutcome> calls_ended;
   {
     std::lock_guard<std::mutex> table(endpoint.table_lock);
     endpoint.retry_ticks.fetch_add(1);
     if (!endpoint.enabled.load()) return;
     for (const auto& peer : endpoint.peers) TickPeer(endpoint, *peer, texts);
+    calls_ended = TickAddressCalls(endpoint);
   }
   for (const std::string& text : texts) endpoint.host.LogEvent("Network", text);
+  if (calls_ended.empty()) return;
+  ConsumerSlot::Lease consumers(endpoint.consumers);
+  for (const ConnectOutcome& outcome : calls_ended) {
+    endpoint.host.ConnectEnded(outcome);
+    if (consumers->conversations) consumers->conversations->ConnectEnded(outcome);
+  }
 }
 
 void RetryThread(NetworkEndpoint& endpoint, std::stop_token stop) {

@@ -64,6 +64,7 @@ struct SessionSetup {
   uint32_t interval = 0;   // the wait before the last resend, in ticks
   uint64_t ping_tick = 0;  // the retry tick of the last ping sent
   uint32_t fragment_mask = 0;
+  uint32_t collecting_type = 0;  // the datagram type whose fragments the mask holds
   MessageBuffer reassembly{};
   MessageBuffer stored{};        // the last message received and answered
   MessageBuffer outgoing{};      // calling: the request; answering: the response

@@ -52,6 +52,8 @@ FileTransferEngine::FileTransferEngine(TransferServices services, FileTransferCo
   w.max_blocks_in_flight = std::clamp(w.max_blocks_in_flight, w.blocks_in_flight, kMaxWindowSlots);
   w.receive_slots = std::min(w.receive_slots, kMaxWindowSlots);
   if (w.resend_ticks == 0) w.resend_ticks = 1;
+  // Downloads of an earlier run that was killed left their temporary files.
+  SweepAbandonedParts(Settings().FileTransferPath);
   if (config_.transfer_thread) thread_ = std::thread([this] { RunThread(); });
 }
 

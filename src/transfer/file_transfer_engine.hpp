@@ -92,6 +92,9 @@ class FileTransferEngine : public TransferMessageConsumer {
   // endpoint must be given other consumers before the engine goes.
   void HandleTransferMessage(const uint8_t* data, size_t length, const PeerRef& sender) override;
   void HandleFileMessage(const uint8_t* data, size_t length, const PeerRef& sender, bool accept_from_anyone);
+  // The peer closed its session: every transfer with it that still runs
+  // ends as timed out ("Connection timeout"), a partial download deleted.
+  void PeerSessionEnded(const PeerRef& peer) override;
 
   // One 50 ms tick: resends, time-outs, retirement of ended transfers.
   void TransferTick();

@@ -1,21 +1,45 @@
 #include "transfer/transfer_file.hpp"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
+#include <ctime>
+#include <memory>
+#include <string_view>
 #include <utility>
 
 namespace orv {
 namespace {
 
+constexpr char kTemporaryPrefix[] = ".orv-transfer-";
+constexpr char kTemporarySuffix[] = ".part";
+
 std::string TemporaryName(uint32_t tag, uint32_t attempt) {
   char name[64];
-  std::snprintf(name, sizeof name, ".orv-transfer-%08x-%u.part", tag, attempt);
+  std::snprintf(name, sizeof name, "%s%08x-%u%s", kTemporaryPrefix, tag, attempt, kTemporarySuffix);
   return name;
+}
+
+// ".orv-transfer-" eight hex digits "-" a number ".part".
+bool IsTemporaryName(std::string_view name) {
+  const std::string_view prefix = kTemporaryPrefix, suffix = kTemporarySuffix;
+  if (name.size() < prefix.size() + 8 + 2 + suffix.size() || !name.starts_with(prefix) || !name.ends_with(suffix))
+    return false;
+  name.remove_prefix(prefix.size());
+  name.remove_suffix(suffix.size());
+  for (size_t i = 0; i < name.size(); ++i) {
+    const char c = name[i];
+    const bool ok = i < 8 ? std::isxdigit(static_cast<unsigned char>(c)) != 0
+                          : (i == 8 ? c == '-' : std::isdigit(static_cast<unsigned char>(c)) != 0);
+    if (!ok) return false;
+  }
+  return true;
 }
 
 // rename without replacing; where the file system cannot do that in one
@@ -112,6 +136,23 @@ void TransferFile::Discard() {
     ::unlink(temp_path_.c_str());
     temp_path_.clear();
   }
+}
+
+size_t SweepAbandonedParts(const std::string& folder, int64_t min_age_s) {
+  if (folder.empty()) return 0;
+  const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+  if (!dir) return 0;
+  const int dir_fd = ::dirfd(dir.get());
+  const time_t now = ::time(nullptr);
+  size_t removed = 0;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    if (!IsTemporaryName(entry->d_name)) continue;
+    struct stat st {};
+    if (::fstatat(dir_fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (st.st_uid != ::geteuid() || now - st.st_mtime < min_age_s) continue;
+    if (::unlinkat(dir_fd, entry->d_name, 0) == 0) ++removed;
+  }
+  return removed;
 }
 
 std::string FolderOf(const std::string& path) {

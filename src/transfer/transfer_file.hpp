@@ -11,6 +11,8 @@
 
 namespace orv {
 
+constexpr int64_t kAbandonedPartSeconds = 120;
+
 class TransferFile {
  public:
   TransferFile() = default;
@@ -43,6 +45,12 @@ class TransferFile {
   int fd_ = -1;
   std::string temp_path_;  // while a temporary file exists
 };
+
+// Removes the temporary files of downloads that no longer run from
+// `folder`: ours by name, regular, and untouched for `min_age_s` seconds
+// (a running download writes at least every 30 s, or times out). A process
+// that was killed leaves such files behind. The count removed.
+size_t SweepAbandonedParts(const std::string& folder, int64_t min_age_s = kAbandonedPartSeconds);
 
 // The folder part of a path ("." when it has none).
 std::string FolderOf(const std::string& path);

@@ -84,6 +84,7 @@ void FileTransferEngine::FinishReceive(TransferRecord& r) {
   const std::string path = r.path;
   const uint64_t now = Now();
   Defer([this, sender, path, now] {
+    SweepAbandonedParts(FolderOf(path));
     if (!services_.downloads) return;
     const std::u16string name = services_.peer_name ? services_.peer_name(sender) : std::u16string();
     services_.downloads->AddDownload(sender, path, name, now);

@@ -43,6 +43,23 @@ void FileTransferEngine::TimeOut(TransferRecord& r) {
   Log("File transfer timed out");
 }
 
+void FileTransferEngine::PeerSessionEnded(const PeerRef& peer) {
+  {
+    Guard g(lock_);
+    for (const auto& r : records_) {
+      if (!SameUserId(r->peer.user_id, peer.user_id)) continue;
+      const uint8_t s = r->state;
+      if (s == kTransferWaiting || s == kTransferRequested || s == kTransferSending || s == kTransferReceiving) {
+        Log("The peer ended the session");
+        TimeOut(*r);
+      } else if (s == kTransferCancelling) {
+        EndAs(*r, kTransferCanceled);
+      }
+    }
+  }
+  RunEffects();
+}
+
 // Must hold the engine lock. Slot 0 repeats the request (state 0) or the
 // cancel (state 2) every 2.5 s.
 void FileTransferEngine::TickRepeat(TransferRecord& r, uint8_t code) {

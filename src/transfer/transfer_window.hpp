@@ -11,7 +11,11 @@ namespace orv {
 
 constexpr uint32_t kTickMs = 50;               // one tick of the transfer thread
 constexpr uint32_t kRequestResendTicks = 50;   // request and cancel repeated every 2.5 s
-constexpr uint32_t kActiveTimeoutTicks = 12000;  // 10 minutes without an answer
+// 30 s without any message of the transfer from the peer: a sender resends
+// its unacknowledged blocks within seconds, a receiver answers every block
+// and every repeated request, so this much silence means the peer or the
+// link is gone (a session lost for a few seconds comes back well within it).
+constexpr uint32_t kActiveTimeoutTicks = 600;
 constexpr uint32_t kShortTimeoutTicks = 600;     // 30 s: answer a request, or stay visible once ended
 
 // The most blocks a record may hold in either direction.

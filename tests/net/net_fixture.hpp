@@ -109,6 +109,14 @@ class FakeHost : public NetworkHost {
     std::lock_guard<std::mutex> g(lock_);
     found_.emplace_back(user_id, user_id + kUserIdWords);
   }
+  void ConnectEnded(const ConnectOutcome& outcome) override {
+    std::lock_guard<std::mutex> g(lock_);
+    connects_.push_back(outcome);
+  }
+  std::vector<ConnectOutcome> Connects() {
+    std::lock_guard<std::mutex> g(lock_);
+    return connects_;
+  }
 
   void RefusePassword(bool refuse) { refuse_password_.store(refuse); }
   // While the prompt is open, every thread but the calling one that asks
@@ -178,6 +186,7 @@ class FakeHost : public NetworkHost {
   std::thread::id prompt_owner_;
   size_t waiting_prompts_ = 0;
   std::vector<std::string> logs_;
+  std::vector<ConnectOutcome> connects_;
   std::vector<TraceRecord> traces_;
   std::vector<std::array<uint32_t, 3>> data_traces_;
   std::vector<std::string> address_lines_;

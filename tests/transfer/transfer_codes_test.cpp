@@ -43,7 +43,7 @@ class TransferCodes : public EngineTest, public ::testing::WithParamInterface<Co
           Receive(Control(kFileAccept, id));
           Receive(Numbered(kFileBlockAck, id, 0));
           break;
-        case Start::S5: Tick(12000); break;
+        case Start::S5: Tick(kActiveTimeoutTicks); break;
         default: break;
       }
     } else {

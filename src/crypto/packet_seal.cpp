@@ -17,6 +17,7 @@ void SessionCipherReset(SessionCipherState& state) {
   WipeWords(state.digest, kUserIdWords);
   KeystreamReset(state.send, true);
   KeystreamReset(state.receive, true);
+  state.late.Clear();
   WipeAdvance();
 }
 
@@ -40,14 +41,33 @@ size_t SealPacket(KeystreamGenerator& g, uint8_t* out, const uint8_t* payload, s
 
 namespace {
 
-// The payload length of a packet that opens under `g`, else 0.
-size_t CheckedPayload(const KeystreamGenerator& g, const uint8_t* packet, size_t length, size_t capacity) {
+// The payload length of a packet whose length and tag check out under
+// `g`, else 0. Its position is not looked at.
+size_t TaggedPayload(const KeystreamGenerator& g, const uint8_t* packet, size_t length, size_t capacity) {
   if (length <= kSealOverhead || length > g.max_payload + kSealOverhead) return 0;
   const size_t payload = LoadBe32(packet);
   if (payload == 0 || payload > g.max_payload || length < payload + kSealOverhead || payload > capacity) return 0;
   if (PacketTag(g, packet) != LoadBe32(packet + 12 + payload)) return 0;
+  return payload;
+}
+
+bool AheadInReach(const KeystreamGenerator& g, uint64_t position) {
+  return position >= g.position && position - g.position <= kMaxSkipAhead;
+}
+
+// The payload length of a packet that opens under `g` at or after its
+// position, else 0.
+size_t CheckedPayload(const KeystreamGenerator& g, const uint8_t* packet, size_t length, size_t capacity) {
+  const size_t payload = TaggedPayload(g, packet, length, capacity);
+  return payload && AheadInReach(g, LoadBe64(packet + 4)) ? payload : 0;
+}
+
+// A packet behind the generator, from the keystream kept for it.
+size_t OpenLate(const KeystreamGenerator& g, LateKeystream& late, uint8_t* out, const uint8_t* packet, size_t payload) {
   const uint64_t position = LoadBe64(packet + 4);
-  if (position < g.position || position - g.position > kMaxSkipAhead) return 0;
+  if (!late.Take(g, position, payload, out)) return 0;
+  for (size_t i = 0; i < payload; ++i) out[i] ^= packet[12 + i];
+  RandomStir(out, static_cast<uint32_t>(payload));
   return payload;
 }
 
@@ -57,11 +77,23 @@ bool PacketOpens(const KeystreamGenerator& g, const uint8_t* packet, size_t leng
   return CheckedPayload(g, packet, length, SIZE_MAX) != 0;
 }
 
-size_t OpenPacket(KeystreamGenerator& g, uint8_t* out, size_t capacity, const uint8_t* packet, size_t length) {
-  const size_t payload = CheckedPayload(g, packet, length, capacity);
+size_t OpenPacket(KeystreamGenerator& g, uint8_t* out, size_t capacity, const uint8_t* packet, size_t length,
+                  LateKeystream* late) {
+  const size_t payload = TaggedPayload(g, packet, length, capacity);
   if (payload == 0) return 0;
   const uint64_t position = LoadBe64(packet + 4);
-  KeystreamSeek(g, position);
+  if (!AheadInReach(g, position)) {
+    if (!late || position >= g.position) return 0;
+    const size_t opened = OpenLate(g, *late, out, packet, payload);
+    if (opened) g.skipped -= opened;  // not lost after all
+    return opened;
+  }
+  if (late) {
+    late->SeekKeeping(g, position);
+    late->Passing(g, payload);
+  } else {
+    KeystreamSeek(g, position);
+  }
   for (size_t i = 0; i < payload; ++i) out[i] = packet[12 + i] ^ KeystreamNextByte(g);
   RandomStir(out, static_cast<uint32_t>(payload));
   return payload;

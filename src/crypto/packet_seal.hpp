@@ -8,11 +8,15 @@
 
 #include "crypto/certificate.hpp"
 #include "crypto/keystream.hpp"
+#include "crypto/late_keystream.hpp"
 
 namespace orv {
 
 constexpr size_t kSealOverhead = 16;
-constexpr uint64_t kMaxSkipAhead = 0x10000;
+// How far ahead of the receiver a packet may start: the keystream of lost
+// packets in between is generated to get there. A megabyte is what a
+// transfer or a chat burst sends in a few seconds of outage.
+constexpr uint64_t kMaxSkipAhead = 0x100000;
 
 // The keys of one peer connection.
 struct SessionCipherState {
@@ -21,6 +25,7 @@ struct SessionCipherState {
   uint32_t digest[kUserIdWords] = {};  // first 8 words of the transcript digest
   KeystreamGenerator send;
   KeystreamGenerator receive;
+  LateKeystream late;  // what `receive` passed over, for packets that come late
 };
 
 // Clears keys, ids and both generators (filled with wipe generator noise).
@@ -36,7 +41,10 @@ size_t SealPacket(KeystreamGenerator& g, uint8_t* out, const uint8_t* payload, s
 
 // Opens a sealed packet into out (capacity bytes). Returns the payload
 // length, or 0 if the packet is refused; a refused packet changes nothing.
-size_t OpenPacket(KeystreamGenerator& g, uint8_t* out, size_t capacity, const uint8_t* packet, size_t length);
+// With `late`, the keystream skipped over is kept there, and a packet
+// behind the generator opens once from it (the network reordered it).
+size_t OpenPacket(KeystreamGenerator& g, uint8_t* out, size_t capacity, const uint8_t* packet, size_t length,
+                  LateKeystream* late = nullptr);
 
 // Whether OpenPacket would take the packet, without opening it: the keys
 // and position check out and the tag is right.

@@ -264,7 +264,7 @@ void OnSessionConfirm(Reaction& r) {
 
 void OnConfirmed(Reaction& r) {
   if (r.Busy() || !r.setup() || r.setup()->state != kSesConfirmation) return;
-  ConfirmBySession(r.peer, r.address, r.after);
+  ConfirmBySession(r.peer, r.address, r.after, r.endpoint.retry_ticks.load());
 }
 
 // The peer is working on what it had from us: the next resend waits a
@@ -301,18 +301,19 @@ void OnTerminate(Reaction& r) {
 
 }  // namespace
 
-bool InstallSession(PeerRecord& peer, HandshakeCommon& context, const SessionSetup& setup) {
+bool InstallSession(PeerRecord& peer, HandshakeCommon& context, const SessionSetup& setup, uint64_t now_tick) {
   if (!HandshakeExport(context, peer.cipher)) return false;
   peer.connected = true;
   peer.ipv4 = setup.ipv4;
   peer.port = setup.port;
   peer.sent_without_reply.store(0);
+  peer.last_reply_tick.store(now_tick);
   peer.confirm_tail_hash = 0;
   return true;
 }
 
-void ConfirmBySession(PeerRecord& peer, const std::string& address, Aftermath& after) {
-  if (!InstallSession(peer, peer.setup->initiator, *peer.setup)) return;
+void ConfirmBySession(PeerRecord& peer, const std::string& address, Aftermath& after, uint64_t now_tick) {
+  if (!InstallSession(peer, peer.setup->initiator, *peer.setup, now_tick)) return;
   after.log_text = FormatText("Session confirmed by %s", address.c_str());
 }
 

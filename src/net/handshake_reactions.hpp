@@ -15,9 +15,9 @@ void ReactToHandshake(NetworkEndpoint& endpoint, const Arrival& arrival, Afterma
 // address = the setup's, nothing sent without reply. False (nothing changed)
 // when the context is not established. Must hold the peer table lock and
 // the peer lock.
-bool InstallSession(PeerRecord& peer, HandshakeCommon& context, const SessionSetup& setup);
+bool InstallSession(PeerRecord& peer, HandshakeCommon& context, const SessionSetup& setup, uint64_t now_tick);
 
 // Must hold the peer table lock and the peer lock.
-void ConfirmBySession(PeerRecord& peer, const std::string& address, Aftermath& after);
+void ConfirmBySession(PeerRecord& peer, const std::string& address, Aftermath& after, uint64_t now_tick);
 
 }  // namespace orv

@@ -177,7 +177,7 @@ void Respond(Worker& w) {
 bool InstallConfirmed(Worker& w) {
   std::lock_guard<std::mutex> table(w.endpoint.table_lock);
   if (w.peer->removed.load() || w.peer->discard_setup.load()) return false;
-  if (!InstallSession(*w.peer, w.setup->responder, *w.setup)) return false;
+  if (!InstallSession(*w.peer, w.setup->responder, *w.setup, w.endpoint.retry_ticks.load())) return false;
   w.peer->confirm_tail_hash = LastFragmentHash(w.setup->reassembly.data(), w.setup->reassembled_length);
   return true;
 }

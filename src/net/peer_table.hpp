@@ -30,6 +30,10 @@ struct NetworkEndpoint;
 constexpr size_t kNameUnits = 224;  // 223 UTF-16 characters and the terminator
 constexpr size_t kMaxNameBytes = 446;
 constexpr uint32_t kLostSessionSends = 100;
+// A session counts as lost after 100 sealed sends without an answer only
+// when nothing came back for this long either (retry ticks): a burst of
+// resends (a hundred chat lines waiting) is no sign of a lost peer.
+constexpr uint64_t kLostSessionTicks = 50;
 
 struct PeerRecord {
   uint32_t user_id[kUserIdWords] = {};
@@ -42,6 +46,7 @@ struct PeerRecord {
   // Traffic counters; atomic because handshake workers count their sends
   // without the table lock.
   std::atomic<uint32_t> sent_without_reply{0};
+  std::atomic<uint64_t> last_reply_tick{0};  // retry tick of the last sealed datagram that opened, or of the session's start
   std::atomic<uint32_t> received_control{0};
   std::atomic<uint32_t> secured{0};
   std::atomic<uint32_t> dropped{0};

@@ -13,14 +13,14 @@ namespace {
 // session, when it opens under the keys this handshake made: it counts as
 // "confirmed". One sealed under an older session proves nothing. Must hold
 // the peer table lock.
-void TakeAsConfirmation(PeerRecord& peer, const Arrival& arrival, Aftermath& after) {
+void TakeAsConfirmation(PeerRecord& peer, const Arrival& arrival, Aftermath& after, uint64_t now_tick) {
   std::unique_lock<std::mutex> lock = TryPeerLock(peer);
   if (PeerBusy(peer, lock) || !peer.setup || peer.setup->state != kSesConfirmation) return;
   const KeystreamGenerator& keys = peer.setup->initiator.cipher.receive;
   if (!peer.setup->initiator.established ||
       !PacketOpens(keys, arrival.data + kHeaderBytes, arrival.length - kHeaderBytes))
     return;
-  ConfirmBySession(peer, AddressText(arrival.sender.ipv4, arrival.sender.port), after);
+  ConfirmBySession(peer, AddressText(arrival.sender.ipv4, arrival.sender.port), after, now_tick);
 }
 
 // The peer holds a session this side does not have (it restarted, or lost
@@ -53,7 +53,7 @@ void TraceOpened(NetworkEndpoint& endpoint, const uint8_t* plaintext, size_t len
 
 void ReceiveProtected(NetworkEndpoint& endpoint, const Arrival& arrival, Aftermath& after) {
   PeerRecord& peer = *arrival.peer;
-  if (!peer.connected) TakeAsConfirmation(peer, arrival, after);
+  if (!peer.connected) TakeAsConfirmation(peer, arrival, after, endpoint.retry_ticks.load());
   if (!peer.connected) {
     PingForLostSession(endpoint, peer, arrival);
     return;
@@ -63,13 +63,14 @@ void ReceiveProtected(NetworkEndpoint& endpoint, const Arrival& arrival, Afterma
     return;
   }
   const size_t n = OpenPacket(peer.cipher.receive, arrival.plaintext, kMaxDatagram, arrival.data + kHeaderBytes,
-                              arrival.length - kHeaderBytes);
+                              arrival.length - kHeaderBytes, &peer.cipher.late);
   after.plaintext_used = n;
   if (n <= 4) {
     peer.dropped.fetch_add(1);
     return;
   }
   peer.sent_without_reply.store(0);
+  peer.last_reply_tick.store(endpoint.retry_ticks.load());
   TraceOpened(endpoint, arrival.plaintext, n);
   DropFinishedSetup(peer);
   peer.secured.fetch_add(1);

@@ -63,7 +63,9 @@ int32_t SendToPeer(NetworkEndpoint& endpoint, const SendRequest& request) {
     return 0;
   }
   if (peer->connected) {
-    if (peer->sent_without_reply.load() < kLostSessionSends) return SendPayload(endpoint, *peer, request);
+    const bool answered_lately = endpoint.retry_ticks.load() - peer->last_reply_tick.load() < kLostSessionTicks;
+    if (peer->sent_without_reply.load() < kLostSessionSends || answered_lately)
+      return SendPayload(endpoint, *peer, request);
     LoseSession(*peer);
   }
   StartSession(endpoint, *peer, target);

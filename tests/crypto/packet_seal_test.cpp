@@ -24,7 +24,13 @@ struct Link {
     out.assign(kMaxSealedPayload, 0);
     return OpenPacket(receive, out.data(), out.size(), packet.data(), packet.size());
   }
+  // Opening as a session does: skipped keystream kept for late packets.
+  size_t OpenKeeping(const std::vector<uint8_t>& packet) {
+    out.assign(kMaxSealedPayload, 0);
+    return OpenPacket(receive, out.data(), out.size(), packet.data(), packet.size(), &late);
+  }
   KeystreamGenerator send, receive;
+  LateKeystream late;
   std::vector<uint8_t> out;
 };
 
@@ -62,8 +68,45 @@ TEST(OpenPacket, ReplayedAndOlderPacketsAreRefused) {
   EXPECT_EQ(link.receive.position, 300u);
 }
 
+TEST(OpenPacket, AReorderedPacketOpensLateOnceWhileReplaysAndForgeriesStayOut) {
+  Link link;
+  std::vector<std::vector<uint8_t>> packets;
+  for (uint8_t i = 0; i < 6; ++i) packets.push_back(link.Seal(100, i));
+  // Arrival order 2, 0, 5, 1, 3, 4: every one opens once, with its own bytes.
+  for (const size_t i : {2, 0, 5, 1, 3, 4}) {
+    ASSERT_EQ(link.OpenKeeping(packets[i]), 100u) << i;
+    EXPECT_EQ(link.out[0], i) << i;
+    EXPECT_EQ(link.out[99], i) << i;
+  }
+  EXPECT_EQ(link.receive.skipped, 0u);  // nothing was lost in the end
+  for (const auto& p : packets) EXPECT_EQ(link.OpenKeeping(p), 0u);  // replays
+  // A packet changed in transit does not open late either, and spends nothing.
+  Link other;
+  auto a = other.Seal(50), b = other.Seal(50);
+  ASSERT_EQ(other.OpenKeeping(b), 50u);
+  auto bad = a;
+  bad[20] ^= 1;
+  EXPECT_EQ(other.OpenKeeping(bad), 0u);
+  EXPECT_EQ(other.OpenKeeping(a), 50u);
+}
+
+TEST(OpenPacket, OnlyTheLastWindowOfSkippedKeystreamIsKept) {
+  Link link;
+  const auto old = link.Seal(100);
+  ASSERT_TRUE(KeystreamSeek(link.send, LateKeystream::kWindow));
+  const auto recent = link.Seal(100);
+  const auto ahead = link.Seal(100);
+  ASSERT_EQ(link.OpenKeeping(ahead), 100u);
+  EXPECT_EQ(link.OpenKeeping(old), 0u);       // fell out of the window
+  EXPECT_EQ(link.OpenKeeping(recent), 100u);  // still inside it
+  // A copy of the state (a new session's keys) keeps nothing of it.
+  LateKeystream copy = link.late;
+  uint8_t scratch[100];
+  EXPECT_FALSE(copy.Take(link.receive, 100, 100, scratch));
+}
+
 TEST(OpenPacket, SkipWindowEdge) {
-  for (const auto& [ahead, accepted] : {std::pair<uint64_t, bool>{65536, true}, {65537, false}}) {
+  for (const auto& [ahead, accepted] : {std::pair<uint64_t, bool>{kMaxSkipAhead, true}, {kMaxSkipAhead + 1, false}}) {
     Link link;
     ASSERT_TRUE(KeystreamSeek(link.send, ahead));
     const auto packet = link.Seal(10);

@@ -49,6 +49,7 @@ TEST(Recovery, AHandshakeWithAPeerThatKeepsItsSessionTimesOutThereAndANewOneComp
   // the session, and the next one pings.
   p.Drop(Relay::Side::kFromB);
   for (int i = 0; i < 100; ++i) ASSERT_GT(p.a.Send(p.BForA(), 0, {1, 0, 0, 0}), 0);
+  p.a.Tick(50);
   EXPECT_EQ(p.a.Send(p.BForA(), 0, {1, 0, 0, 0}), 0);
   EXPECT_FALSE(p.a.Connected(p.b.id()));
   // Bob, still connected, answers the ping, and that handshake counts down

@@ -1,6 +1,8 @@
 # ORV Telephone: the commands a developer needs.
 #   make test   install missing packages, build with sanitizers, run all tests
-#   make bench  optimised build, run the benchmarks
+#   make bench  optimised build, run the benchmarks, then the link figures
+#               (two orvd nodes through the impairing relay; LINK_TRIALS=,
+#               LINK_FILE_MB= make it shorter)
 #   make run    build and start the program (the desktop app orv; orvd is the headless node)
 #   make screenshots  pictures of orv's windows in build/screenshots (two users on a virtual display)
 #   make package  optimised build, then the Debian package in build/release
@@ -24,6 +26,7 @@ bench: deps
 	cmake -S . -B $(RELEASE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Release -DORV_BENCH=ON
 	cmake --build $(RELEASE_DIR) $(JOBS)
 	@set -e; for b in $(RELEASE_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
+	bash bench/link_figures.sh $(RELEASE_DIR)/src/orvd $(RELEASE_DIR)/tests/orv_impair_relay
 
 # Starts the desktop program; pass its options with ARGS="--profile DIR".
 # Without a display it says so and how to start the headless node, which

@@ -16,7 +16,7 @@ namespace orv {
 class LateKeystream {
  public:
   // How far behind the generator a late packet may start.
-  static constexpr uint64_t kWindow = 0x8000;
+  static constexpr uint64_t kWindow = 0x10000;
 
   LateKeystream() = default;
   ~LateKeystream() { Clear(); }

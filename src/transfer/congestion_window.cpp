@@ -8,7 +8,11 @@ namespace {
 
 constexpr uint64_t kTargetDelayUs = 25'000;     // queueing delay the window aims at
 constexpr uint64_t kBasePeriodUs = 10'000'000;  // the base round trip is the least of two such periods
-constexpr double kLossCost = 0.5;               // blocks taken off per block lost
+constexpr double kLossCost = 0.5;               // blocks taken off per block lost to congestion
+constexpr double kLeastLossShare = 0.05;        // of that, for a loss while no queue builds
+constexpr double kLossRateWeight = 0.01;        // of each block in the moving loss rate
+constexpr double kLinkLossRate = 0.25;          // a lossy link both ways: 10 % of blocks and 10 % of acknowledgements, and some reordering
+constexpr double kCongestedLossSpan = 0.15;     // beyond it, losses count in full this much higher
 constexpr uint32_t kMaxResendTicks = 60;        // 3 s
 constexpr uint64_t kTickUs = uint64_t{kTickMs} * 1000;
 
@@ -21,7 +25,9 @@ CongestionWindow::CongestionWindow(const TransferWindow& window)
       window_(floor_),
       threshold_(ceiling_),
       min_resend_ticks_(std::max(window.resend_ticks, 1u)),
-      resend_ticks_(min_resend_ticks_) {}
+      resend_ticks_(min_resend_ticks_) {
+  std::fill(std::begin(recent_us_), std::end(recent_us_), UINT64_MAX);
+}
 
 void CongestionWindow::Clamp() { window_ = std::clamp(window_, floor_, ceiling_); }
 
@@ -58,8 +64,15 @@ double CongestionWindow::QueueFraction() const {
   return static_cast<double>(recent - base) / kTargetDelayUs;
 }
 
+double CongestionWindow::LossShare() const {
+  const double by_rate = (loss_rate_ - kLinkLossRate) / kCongestedLossSpan;
+  const double by_queue = QueueFraction() >= 1 ? 1.0 : 0.0;
+  return std::clamp(std::max(by_queue, by_rate), kLeastLossShare, 1.0);
+}
+
 void CongestionWindow::Acknowledged(uint64_t now_us, std::optional<uint64_t> round_trip_us) {
   if (!adaptive_) return;
+  loss_rate_ *= 1 - kLossRateWeight;
   if (round_trip_us) Measure(now_us, *round_trip_us);
   const double queue = QueueFraction();
   if (InSlowStart() && queue <= 1) {
@@ -71,7 +84,7 @@ void CongestionWindow::Acknowledged(uint64_t now_us, std::optional<uint64_t> rou
   // grows by a step per round trip, one block or a sixteenth of the window
   // if more; it holds at the target and shrinks by a step at twice the
   // target and beyond.
-  const double step = std::max(1.0, window_ / 16);
+  const double step = std::max(2.0, window_ / 16);
   window_ += std::max(1.0 - queue, -1.0) * step / window_;
   Clamp();
   threshold_ = std::min(threshold_, window_);  // slow start comes back only after a silence
@@ -79,7 +92,8 @@ void CongestionWindow::Acknowledged(uint64_t now_us, std::optional<uint64_t> rou
 
 void CongestionWindow::Lost() {
   if (!adaptive_) return;
-  window_ -= kLossCost;
+  loss_rate_ = loss_rate_ * (1 - kLossRateWeight) + kLossRateWeight;
+  window_ -= kLossCost * LossShare();
   Clamp();
   threshold_ = std::min(threshold_, window_);
 }

@@ -8,22 +8,24 @@
 //   the window doubles each round trip, until the first loss or until the
 //   round trip shows a queue of the target delay.
 // - Then a delay target in the manner of LEDBAT: the queueing delay is the
-//   recent round trip (the least of the last eight samples, so that a busy
-//   processor's hiccups do not count) above the least round trip seen in the
-//   last 10 to 20 s. Below the 25 ms target the window grows by up to a step
-//   per round trip, at the target it holds, above it it shrinks by up to a
-//   step per round trip. A step is one block, or a sixteenth of the window
-//   when that is more, so that a long fast path fills within seconds. The
-//   window settles where the bottleneck's queue holds about 25 ms, so the
-//   link stays busy without filling its buffer.
-// - Loss: every block presumed lost takes half a block off the window. A
-//   link losing a few blocks in a thousand at random (or losing a block the
-//   network layer drops because a later one overtook it) costs little,
-//   while a congested or lossy link, where a good part of the window is lost
-//   every round trip, shrinks the window quickly to the floor. This is
-//   gentler than halving on every loss, which would keep a long path at a
-//   few dozen blocks however fast it is; the delay target does the work of
-//   keeping queues short.
+//   recent round trip (the least of the last 32 samples, so that a busy
+//   processor's hiccups and a jittery link do not count) above the least
+//   round trip seen in the last 10 to 20 s. Below the 25 ms target the
+//   window grows by up to a step per round trip, at the target it holds,
+//   above it it shrinks by up to a step per round trip. A step is two
+//   blocks, or a sixteenth of the window when that is more, so that a long
+//   fast path fills within seconds. The window settles where the
+//   bottleneck's queue holds about 25 ms, so the link stays busy without
+//   filling its buffer.
+// - Loss: a block presumed lost takes up to half a block off the window.
+//   A loss while the queue is at its target is congestion and costs the
+//   whole half block; so does a loss rate beyond what a lossy link shows
+//   (past 25 % of the recent blocks, in full at 40 %; a lost
+//   acknowledgement counts as a loss too): a buffer without delay that
+//   overflows, a receiver that cannot keep up. Losses while no queue builds
+//   and the rate stays low are the link's own (radio, a lossy hop) and cost
+//   a twentieth, so a link that loses one datagram in ten at random is
+//   still filled. The delay target does the work of keeping queues short.
 // - A whole resend time-out without any acknowledgement collapses the window
 //   to the floor and halves the slow start threshold, as TCP does; the
 //   window then grows back by slow start.
@@ -55,6 +57,7 @@ class CongestionWindow {
   bool InSlowStart() const { return window_ < threshold_; }
   // The smoothed round trip in microseconds, 0 before the first sample.
   uint64_t SmoothedRoundTripUs() const { return srtt_us_; }
+  uint64_t RoundTripVariationUs() const { return rttvar_us_; }
 
   // A block was acknowledged for the first time, `now_us` on a monotonic
   // clock; `round_trip_us` when the block was sent only once.
@@ -67,6 +70,7 @@ class CongestionWindow {
  private:
   void Measure(uint64_t now_us, uint64_t round_trip_us);
   double QueueFraction() const;  // queueing delay / target, or 0 without samples
+  double LossShare() const;      // how much of a loss counts as congestion, 0.1 to 1
   void Clamp();
 
   bool adaptive_;
@@ -84,11 +88,12 @@ class CongestionWindow {
   uint64_t base_now_us_ = UINT64_MAX;
   uint64_t base_before_us_ = UINT64_MAX;
   uint64_t base_period_start_us_ = 0;
-  // The last four samples.
-  static constexpr uint32_t kRecentSamples = 8;
-  uint64_t recent_us_[kRecentSamples] = {UINT64_MAX, UINT64_MAX, UINT64_MAX, UINT64_MAX,
-                                         UINT64_MAX, UINT64_MAX, UINT64_MAX, UINT64_MAX};
+  // The last samples: their least is the recent round trip. Enough of
+  // them that a jittery link (radio) does not look like a queue.
+  static constexpr uint32_t kRecentSamples = 32;
+  uint64_t recent_us_[kRecentSamples];
   uint32_t recent_next_ = 0;
+  double loss_rate_ = 0;  // of the recent blocks, lost (moving average)
 };
 
 }  // namespace orv

@@ -46,6 +46,7 @@ struct TransferRecord {
   CongestionWindow congestion;
   BlocksInFlight flight;
   uint64_t highest_acked = 0;   // sequence of the latest transmission acknowledged
+  uint64_t highest_acked_us = 0;  // when that transmission was sent
   uint64_t last_ack_tick = 0;   // when an acknowledgement last freed a block
   // Receiver: blocks that came early, at most `window.receive_slots`.
   std::map<uint64_t, std::vector<uint8_t>> early;

@@ -13,8 +13,16 @@ namespace orv {
 namespace {
 
 // A block is presumed lost once blocks sent this many transmissions after
-// it are acknowledged: a receiver acknowledges each block as it arrives.
+// it are acknowledged (a receiver acknowledges each block as it arrives),
+// and those were sent later by more than the path's reordering (a quarter
+// of the round trip and four times its variation: blocks and their
+// acknowledgements are both reordered), so that datagrams the network
+// merely reordered are not sent twice.
 constexpr uint64_t kReorderTransmissions = 3;
+
+uint64_t ReorderWindowUs(const CongestionWindow& c) {
+  return c.SmoothedRoundTripUs() / 4 + 4 * c.RoundTripVariationUs();
+}
 
 }  // namespace
 
@@ -33,7 +41,10 @@ void FileTransferEngine::Acknowledged(TransferRecord& r, uint64_t block) {
   const uint64_t now_us = NowUs();
   std::optional<uint64_t> round_trip;
   if (b->sends == 1 && now_us >= b->sent_us) round_trip = now_us - b->sent_us;
-  r.highest_acked = std::max(r.highest_acked, b->sequence);
+  if (b->sequence > r.highest_acked) {
+    r.highest_acked = b->sequence;
+    r.highest_acked_us = b->sent_us;
+  }
   r.flight.Remove(block);
   r.last_ack_tick = ticks_;
   r.congestion.Acknowledged(now_us, round_trip);
@@ -51,6 +62,7 @@ void FileTransferEngine::ResendLost(TransferRecord& r) {
     FlightBlock* oldest = r.flight.Oldest();
     if (!oldest) break;
     if (oldest->sequence + kReorderTransmissions >= r.highest_acked) break;
+    if (oldest->sent_us + ReorderWindowUs(r.congestion) > r.highest_acked_us) break;
     r.flight.DropOldest();
     r.congestion.Lost();
     SendBlock(r, *oldest);

@@ -27,7 +27,9 @@ struct TransferWindow {
   uint32_t blocks_in_flight = 10;
   // The most the window grows to while blocks are acknowledged. Equal to
   // `blocks_in_flight`: a fixed window, resent after exactly `resend_ticks`.
-  uint32_t max_blocks_in_flight = 2048;
+  // As many as a receiver of ours keeps out of order: more could only be
+  // dropped by it while a lost block is sent again.
+  uint32_t max_blocks_in_flight = 512;
   // A block unacknowledged for 250 ms is sent again: the resend time-out
   // until the round trip is measured, and never less afterwards.
   uint32_t resend_ticks = 5;

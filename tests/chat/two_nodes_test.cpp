@@ -202,9 +202,17 @@ TEST_F(TwoNodes, LostAndReorderedTextsAreResentUntilAcknowledgedAndShownInOrder)
 TEST_F(TwoNodes, CallsMeetInVoiceWhenBothDial) {
   auto alice = Connect();
   auto bob = b->With(AId());
+  // At once: neither call request reaches the other side before both
+  // pressed (otherwise the first one rings there, as it should).
+  pair_->relay.SetFilter([](Relay::Side, std::vector<uint8_t>&) { return Relay::Verdict::kHold; });
   alice->PressCallButton();
   bob->PressCallButton();
+  ASSERT_TRUE(test::WaitFor([&] { return pair_->relay.Held() >= 2; }));
+  pair_->relay.SetFilter([](Relay::Side, std::vector<uint8_t>&) { return Relay::Verdict::kPass; });
+  pair_->relay.Release();
   ASSERT_TRUE(TickUntil([&] { return alice->call_state() == kCallInVoice && bob->call_state() == kCallInVoice; }, 5));
+  // The voice engines start from posted tasks.
+  ASSERT_TRUE(Pump([&] { return a->voice.log.size() >= 2 && b->voice.log.size() >= 2; }));
   EXPECT_EQ(a->CountEvents("ring shown"), 0u);
   EXPECT_EQ(b->CountEvents("ring shown"), 0u);
   EXPECT_EQ(a->CountEvents("tone dial"), 1u);

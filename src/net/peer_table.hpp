@@ -58,10 +58,6 @@ struct PeerRecord {
   // (answering side): a calling side that resends it missed "confirmed",
   // which then goes again.
   uint64_t confirm_tail_hash = 0;
-  // When a sealed datagram without a session last made this side ping the
-  // peer (retry ticks); guarded by the peer table lock.
-  uint64_t recovery_ping_tick = 0;
-  bool recovery_pinged = false;
   // Set when the record left the table while a worker held its peer lock:
   // the worker then throws its results away.
   std::atomic<bool> removed{false};

@@ -23,6 +23,14 @@ struct Lossy : RelayedPair {
   void Call() { EXPECT_EQ(a.Send(BForA(), 1, {5, 0, 0, 0}), 0); }
   int32_t AState() { return a.State(b.id()); }
   int32_t BState() { return b.State(a.id()); }
+  // Alice calls Bob, who is connected by her confirmation; his "confirmed"
+  // is lost on its way.
+  bool CallLosingConfirmed() {
+    DropNth drop{Relay::Side::kFromB, kConfirmed, 1};
+    relay.SetFilter(drop);
+    Call();
+    return b.WaitConnected(a.id()) && test::WaitFor([&] { return *drop.seen == 1; });
+  }
 };
 
 TEST(Loss, ALostConfirmationFragmentIsResentASecondLater) {
@@ -48,11 +56,7 @@ TEST(Loss, ALostConfirmationFragmentIsResentASecondLater) {
 
 TEST(Loss, ALostConfirmedIsMadeGoodByTheFirstSealedDatagram) {
   Lossy p;
-  DropNth drop{Relay::Side::kFromB, kConfirmed, 1};
-  p.relay.SetFilter(drop);
-  p.Call();
-  ASSERT_TRUE(p.b.WaitConnected(p.a.id()));
-  ASSERT_TRUE(test::WaitFor([&] { return *drop.seen == 1; }));
+  ASSERT_TRUE(p.CallLosingConfirmed());
   EXPECT_EQ(p.AState(), kSesConfirmation);
   EXPECT_FALSE(p.a.Connected(p.b.id()));
   // Bob's first sealed datagram confirms, and is itself delivered.
@@ -68,11 +72,7 @@ TEST(Loss, ALostConfirmedIsMadeGoodByTheFirstSealedDatagram) {
 
 TEST(Loss, ALostConfirmedIsSentAgainWhenTheConfirmationComesAgain) {
   Lossy p;
-  DropNth drop{Relay::Side::kFromB, kConfirmed, 1};
-  p.relay.SetFilter(drop);
-  p.Call();
-  ASSERT_TRUE(p.b.WaitConnected(p.a.id()));
-  ASSERT_TRUE(test::WaitFor([&] { return *drop.seen == 1; }));
+  ASSERT_TRUE(p.CallLosingConfirmed());
   // Alice, with nothing from Bob, resends her confirmation after a second;
   // Bob, connected by it already, answers "confirmed" again.
   p.a.Tick(11);

@@ -7,12 +7,16 @@ using Guard = std::lock_guard<std::mutex>;
 std::shared_ptr<Conversation> ChatWindowTable::Route(const PeerRef& sender, bool& adopted) {
   Guard guard(lock_);
   adopted = false;
+  for (const ChatWindowEntry& entry : entries_)
+    if (entry.window != 0 && SameUserId(entry.user_id, sender.user_id)) return entry.data;
+  // No conversation with this user is open: one opened by the address the
+  // sender writes from takes its identity. A stranger writing from another
+  // address is never taken in.
   for (ChatWindowEntry& entry : entries_) {
-    if (entry.window == 0) continue;
-    const bool by_address = IsZeroUserId(entry.user_id);
-    if (!by_address && !SameUserId(entry.user_id, sender.user_id)) continue;
-    if (by_address) CopyUserId(entry.user_id, sender.user_id);
-    adopted = by_address;
+    if (entry.window == 0 || !IsZeroUserId(entry.user_id)) continue;
+    if (entry.ipv4 != sender.ipv4 || entry.port != sender.port) continue;
+    CopyUserId(entry.user_id, sender.user_id);
+    adopted = true;
     return entry.data;
   }
   return nullptr;

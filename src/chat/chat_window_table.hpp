@@ -29,8 +29,9 @@ struct ChatWindowEntry {
 
 class ChatWindowTable {
  public:
-  // The first entry, in table order, whose UserId equals the sender's or is
-  // all zero. An all-zero entry takes the sender's UserId; `adopted` says so.
+  // The entry with the sender's UserId; without one, the first entry opened
+  // by the sender's address (ip and port) that has no identity yet, which
+  // takes the sender's UserId (`adopted` says so). None otherwise.
   std::shared_ptr<Conversation> Route(const PeerRef& sender, bool& adopted);
   std::shared_ptr<Conversation> FindByUserId(const uint32_t* user_id) const;
   // A conversation opened by address that has not taken an identity yet.

@@ -122,6 +122,31 @@ TEST_F(MainWindow, AConversationOpenedByAddressTakesTheFirstPeerThatSpeaks) {
   EXPECT_EQ(sender.Codes(), (Codes{10}));
 }
 
+// A conversation opened by address takes only a peer writing from that
+// address, and never one whose own conversation is open already.
+TEST_F(MainWindow, AConversationOpenedByAddressCapturesNoOtherConversation) {
+  Make(false);
+  PeerRef at_bob;
+  at_bob.ipv4 = bob.ipv4;
+  at_bob.port = bob.port;
+  const ConversationId by_address = conversations->Open(at_bob);
+  dispatcher.RunPending();
+  events.Take();
+  Receive(carol, Text(0, u"not for you"));  // a stranger from elsewhere
+  EXPECT_EQ(sender.Codes(), (Codes{10}));
+  EXPECT_TRUE(IsZeroUserId(Get(by_address).peer().user_id));
+  EXPECT_EQ(conversations->List().size(), 1u);
+
+  const ConversationId bobs = OpenBob();  // Bob's own conversation, then Bob speaks
+  dispatcher.RunPending();
+  events.Take();
+  FromBob(Text(0, u"hi"));
+  dispatcher.RunPending();
+  EXPECT_TRUE(IsZeroUserId(Get(by_address).peer().user_id));
+  for (const std::string& e : events.Take()) EXPECT_NE(e.rfind(std::to_string(by_address) + ":", 0), 0u) << e;
+  EXPECT_NE(bobs, by_address);
+}
+
 TEST_F(MainWindow, TheTableGrowsByTwentyAndReusesFreedEntries) {
   Make(true);
   std::vector<ConversationId> ids;

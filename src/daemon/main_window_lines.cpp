@@ -7,7 +7,7 @@ namespace {
 
 // The contact list's images by meaning.
 const char* ImageName(int image) {
-  static const char* const kNames[] = {"not_authorized", "offline", "online", "away"};
+  static const char* const kNames[] = {"online", "offline", "not_authorized", "away"};
   return image >= 0 && image < 4 ? kNames[image] : "unknown";
 }
 

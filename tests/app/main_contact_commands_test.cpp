@@ -165,6 +165,19 @@ TEST(ContactCommands, SendFileOffersTheChosenFile) {
   EXPECT_EQ(f.transfers.started[0].second, "/home/alice/song.ogg");
 }
 
+// A file that cannot be sent says why instead of doing nothing.
+TEST(ContactCommands, SendFileShowsWhyAFileCannotBeSent) {
+  for (const char* why : {"File is empty", "Can't open file for transfer"}) {
+    MainWindowFixture f;
+    f.prompts.file_answer = "/home/alice/empty.txt";
+    f.transfers.refusal = why;
+    f.controller.SendFile(kBob);
+    ASSERT_EQ(f.ui.messages().size(), 1u) << why;
+    EXPECT_EQ(f.ui.messages()[0].title, "Error");
+    EXPECT_EQ(f.ui.messages()[0].text, why);
+  }
+}
+
 TEST(ContactCommands, MenuOffersDeauthorizeOnlyForAuthorizedContacts) {
   MainWindowFixture f;
   const PeerRef carol = Peer(0xCA000000, kIp, 5);

@@ -125,7 +125,11 @@ class FakeConversations final : public ConversationControl {
 
 class RecordingTransfers final : public FileTransferStarter {
  public:
-  void StartFileTransfer(const PeerRef& peer, const std::string& path) override { started.push_back({peer, path}); }
+  std::string StartFileTransfer(const PeerRef& peer, const std::string& path) override {
+    started.push_back({peer, path});
+    return refusal;
+  }
+  std::string refusal;  // what the next starts answer
   std::vector<std::pair<PeerRef, std::string>> started;
 };
 

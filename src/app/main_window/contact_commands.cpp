@@ -105,7 +105,8 @@ CommandResult MainWindowController::RenameTo(const PeerRef& peer, const std::str
 CommandResult MainWindowController::SendFile(const PeerRef& peer) {
   const std::optional<std::string> path = parts_.prompts.ChooseFileToSend();
   if (!path) return CommandResult::kDeclined;
-  parts_.transfers.StartFileTransfer(peer, *path);
+  const std::string refusal = parts_.transfers.StartFileTransfer(peer, *path);
+  if (!refusal.empty()) parts_.ui.ShowMessage(kTitleError, refusal, MessageIcon::kError);
   return CommandResult::kDone;
 }
 

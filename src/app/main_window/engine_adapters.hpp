@@ -41,8 +41,8 @@ class ConversationsControl final : public ConversationControl {
 class EngineTransferStarter final : public FileTransferStarter {
  public:
   explicit EngineTransferStarter(FileTransferEngine& engine) : engine_(engine) {}
-  void StartFileTransfer(const PeerRef& peer, const std::string& path) override {
-    engine_.StartFileTransfer(peer, path);
+  std::string StartFileTransfer(const PeerRef& peer, const std::string& path) override {
+    return std::string(StartErrorText(engine_.StartFileTransfer(peer, path).error));
   }
 
  private:

@@ -61,7 +61,9 @@ class ConversationControl {
 class FileTransferStarter {
  public:
   virtual ~FileTransferStarter() = default;
-  virtual void StartFileTransfer(const PeerRef& peer, const std::string& path) = 0;
+  // Starts sending the file; why it could not ("File is empty", "Can't
+  // open file for transfer"), empty when it started.
+  virtual std::string StartFileTransfer(const PeerRef& peer, const std::string& path) = 0;
 };
 
 // Milliseconds since the person's last input to the session.

@@ -7,7 +7,11 @@ ManualDispatcher::ManualDispatcher()
 
 ManualDispatcher::~ManualDispatcher() { queue_.Close(); }
 
-bool ManualDispatcher::Post(Task task) { return queue_.Post(std::move(task)); }
+bool ManualDispatcher::Post(Task task) {
+  const bool queued = queue_.Post(std::move(task));
+  if (queued) posted_.fetch_add(1);
+  return queued;
+}
 
 bool ManualDispatcher::StartTimer(TimerId id, uint32_t period_ms, Task task) {
   return queue_.StartTimer(id, period_ms, std::move(task));

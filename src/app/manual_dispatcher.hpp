@@ -33,6 +33,10 @@ class ManualDispatcher final : public Dispatcher {
   // tasks and ticks ran.
   size_t AdvanceTime(uint64_t ms);
 
+  // Tasks posted so far (from any thread): a test waits for the one that
+  // another thread is about to post.
+  size_t Posted() const { return posted_.load(); }
+
   // Milliseconds since construction, as far as the dispatcher is concerned.
   uint64_t Now() const { return now_ms_.load(); }
 
@@ -41,6 +45,7 @@ class ManualDispatcher final : public Dispatcher {
 
   const DispatchQueue::TimePoint epoch_;
   std::atomic<uint64_t> now_ms_{0};
+  std::atomic<size_t> posted_{0};
   DispatchQueue queue_;
 };
 

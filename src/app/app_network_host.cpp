@@ -37,7 +37,7 @@ void AppNetworkHost::ShowMessage(std::string_view title, std::string_view text) 
   ui_.ShowMessage(title, text, MessageIcon::kError);
 }
 
-size_t AppNetworkHost::GetPassword(PasswordBytes& password) { return passwords_.GetPassword(password); }
+bool AppNetworkHost::GetPassword(PasswordBytes& password) { return passwords_.GetPassword(password); }
 
 void AppNetworkHost::CopyKey(KeyRecord& out) {
   std::lock_guard<std::mutex> lock(ctx_.app_lock());

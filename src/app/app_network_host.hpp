@@ -24,7 +24,7 @@ class AppNetworkHost final : public NetworkHost {
   void TraceData(PacketDirection direction, const uint32_t* words) override;
   void TraceAddressUpdate(std::string_view text) override;
   void ShowMessage(std::string_view title, std::string_view text) override;
-  size_t GetPassword(PasswordBytes& password) override;
+  bool GetPassword(PasswordBytes& password) override;
   void CopyKey(KeyRecord& out) override;
   void UserFound(const uint32_t* user_id) override;
   void ConnectEnded(const ConnectOutcome& outcome) override;

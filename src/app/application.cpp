@@ -1,7 +1,11 @@
 #include "app/application.hpp"
 
 #include "app/event_log.hpp"
+#include "app/key_loading.hpp"
 #include "app/port_mapping_steps.hpp"
+#include "identity/key_file.hpp"
+#include "identity/password_cache.hpp"
+#include "identity/utf16.hpp"
 #include "net/address_call.hpp"
 #include "net/peer_ref.hpp"
 
@@ -71,7 +75,8 @@ bool Application::RunSteps(const std::vector<Step>& steps) {
   for (const Step& step : steps) {
     const bool acted = (this->*step.run)();
     if (acted && hooks_.step) hooks_.step(step.name);
-    if (!acted && &steps == &StartupSteps()) return false;
+    if (&steps != &StartupSteps()) continue;
+    if (!acted || close_requested_.load()) return false;
   }
   return true;
 }
@@ -88,12 +93,35 @@ void Application::Stop() {
   started_ = false;
 }
 
-void Application::Bootstrap() {
-  if (endpoint_) RestartNetwork(*endpoint_);
+NetworkStart Application::Bootstrap() {
+  const NetworkStart start = endpoint_ ? RestartNetwork(*endpoint_) : NetworkStart::kNoSocket;
+  if (main_window_) main_window_->SetNetworkProblem(NetworkProblemText(start));
+  if (start != NetworkStart::kListening) {
+    LogEvent("Main", "Not connected: " + std::string(NetworkProblemText(start)));
+    return start;
+  }
   if (dht_) {
     dht_->RequestBootstrap();
     LogEvent("Main", "Bootstrap started");
   }
+  return start;
+}
+
+void Application::UseKeyFile(const std::string& path) {
+  uint32_t before[kUserIdWords] = {};
+  CopyUserId(before, ctx_->key().certificate.user_id);
+  const bool had_key = ctx_->key().loaded;
+  if (!LoadUserKey(ui_, *ctx_, path)) return;
+  const KeyRecord& key = ctx_->key();
+  if (had_key && SameUserId(before, key.certificate.user_id)) return;
+  {
+    std::lock_guard<std::mutex> lock(ctx_->app_lock());
+    ForgetPassword(ctx_->cache());  // the old key's password opens nothing now
+  }
+  LogEvent("Main", "User id: " + UserIdText(key.certificate.user_id));
+  if (dht_)
+    dht_->AdoptIdentity(key.certificate.user_id, LeBytesToUtf16(key.certificate.info, key.certificate.info_length));
+  if (started_) Bootstrap();
 }
 
 bool Application::Connect(uint32_t ipv4, uint16_t port) {

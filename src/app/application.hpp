@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -104,7 +105,14 @@ class Application {
 
   // "Bootstrap": drops every session, enables the network, and has the DHT
   // bootstrap. Run once as the loop starts, and whenever the person asks.
-  void Bootstrap();
+  // Without a key or a password the network cannot receive: it stays
+  // disabled, the main window's title says why, and the reason is returned.
+  NetworkStart Bootstrap();
+
+  // Loads the key file now named by `Key` (settings, "Generate Key"). When
+  // it holds another identity, the old key's password is forgotten, the
+  // old sessions end and the network and the DHT take the new UserId.
+  void UseKeyFile(const std::string& path);
 
   // "Connect to...": opens a session to the peer at that address, pinging
   // on the handshake's schedule until it stands or is given up (the
@@ -220,7 +228,10 @@ class Application {
   };
   std::shared_ptr<SharedTransferSettings> transfer_settings_ = std::make_shared<SharedTransferSettings>();
   SettingsRead read_;
-  bool started_ = false;
+  std::atomic<bool> started_{false};
+  std::atomic<bool> close_requested_{false};  // five refused passwords
+  void CloseProgram();
+  void GenerateKey();
   bool splash_ = false;
   bool tool_windows_ = false;
   std::unique_ptr<AppContext> ctx_;

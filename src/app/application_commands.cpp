@@ -11,11 +11,7 @@ void Application::RunCommand(MenuCommand command) {
   if (!started_) return;
   switch (command) {
     case MenuCommand::kSettings: ui_.OpenWindow(AppWindow::kSettings, true); break;
-    case MenuCommand::kGenerateKey: {
-      std::string key_file = settings_.Key;
-      RunKeyGeneration(ui_, key_file);
-      break;
-    }
+    case MenuCommand::kGenerateKey: GenerateKey(); break;
     case MenuCommand::kExit:
       if (hooks_.exit) hooks_.exit();
       break;
@@ -39,6 +35,15 @@ void Application::RunCommand(MenuCommand command) {
     case MenuCommand::kChangePassword: RunPasswordChange(ui_, *ctx_, *passwords_, settings_.Key); break;
     case MenuCommand::kConnectTo: ui_.OpenWindow(AppWindow::kConnectTo, true); break;
   }
+}
+
+// The path typed in the dialog becomes the `Key` setting, and the new key
+// is the one in use from now on.
+void Application::GenerateKey() {
+  std::string key_file = settings_.Key;
+  if (!RunKeyGeneration(ui_, key_file)) return;
+  settings_.Key = key_file;
+  UseKeyFile(key_file);
 }
 
 }  // namespace orv

@@ -2,7 +2,6 @@
 // ApplyEditedSettings, each on the part of the program it concerns.
 #include "app/application.hpp"
 #include "app/event_log.hpp"
-#include "app/key_loading.hpp"
 #include "app/settings_apply.hpp"
 #include "app/settings_views.hpp"
 #include "store/network_file.hpp"
@@ -17,7 +16,7 @@ class Application::SettingsEffectsOnApp final : public SettingsEffects {
     if (!app_.upnp_) return true;
     return orv::SetupPortMapping(settings, action, app_.mapping_, *app_.upnp_, LogEvent);
   }
-  void LoadKeyFile(const std::string& path) override { LoadUserKey(app_.ui_, *app_.ctx_, path); }
+  void LoadKeyFile(const std::string& path) override { app_.UseKeyFile(path); }
   void ReopenLog(const Settings& settings) override { orv::ReopenLog(settings); }
   void LoadNetworkFile(const std::string& path) override {
     if (!app_.store_ || !app_.dht_) return;

@@ -52,7 +52,7 @@ bool Application::SaveDownloadsStep() {
   const KeyRecord& key = ctx_->key();
   if (!store_ || !key.loaded) return false;
   PasswordBytes password;
-  if (passwords_->GetPassword(password) == 0) return false;
+  if (!passwords_->GetPassword(password)) return false;
   SaveDownloads(*store_, settings_.Downloads, key, password.data(), password.size());
   return true;
 }
@@ -130,7 +130,7 @@ bool Application::SaveSettingsStep() {
   if (hooks_.audio_levels) hooks_.audio_levels(settings_);
   settings_.Time = passwords_->Time();
   settings_.Remember = passwords_->Remember();
-  SaveSettings(settings_, paths_, [this](PasswordBytes& out) { return passwords_->GetPassword(out) != 0; });
+  SaveSettings(settings_, paths_, [this](PasswordBytes& out) { return passwords_->GetPassword(out); });
   return true;
 }
 

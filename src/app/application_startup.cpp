@@ -24,13 +24,16 @@
 #include "store/network_file.hpp"
 
 namespace orv {
-namespace {
 
-// Five refused passwords end the run the way a signal does: the program's
-// main waits for SIGINT and SIGTERM and then runs the shutdown.
-void CloseProgram() { ::kill(::getpid(), SIGTERM); }
-
-}  // namespace
+// Five refused passwords end the run in order: during the start-up the
+// remaining steps are skipped (Start fails and the caller runs the
+// shutdown); later the program's own exit runs it.
+void Application::CloseProgram() {
+  close_requested_.store(true);
+  if (!started_) return;
+  if (hooks_.exit) hooks_.exit();
+  else ::kill(::getpid(), SIGTERM);  // the program's main waits for it and then shuts down
+}
 
 // The secure memory and the profile directory; without them nothing runs.
 bool Application::CreateContext() {
@@ -57,7 +60,7 @@ bool Application::ReadSettings() {
     return RunKeyGeneration(ui_, path);
   });
   settings_ = read_.settings;
-  passwords_ = std::make_unique<PasswordService>(*ctx_, ui_, CloseProgram);
+  passwords_ = std::make_unique<PasswordService>(*ctx_, ui_, [this] { CloseProgram(); });
   passwords_->SetTime(settings_.Time);
   passwords_->SetRemember(settings_.Remember);
   if (!read_.remembered.empty()) passwords_->Cache(read_.remembered);
@@ -258,7 +261,7 @@ bool Application::LoadDownloadsStep() {
   const KeyRecord& key = ctx_->key();
   if (!key.loaded) return true;
   PasswordBytes password;
-  if (passwords_->GetPassword(password) != 0)
+  if (passwords_->GetPassword(password))
     LoadDownloads(*store_, settings_.Downloads, key, password.data(), password.size());
   return true;
 }

@@ -102,8 +102,8 @@ bool RunKeyGeneration(UiPort& ui, std::string& key_file) {
     request.key_file = key_file;
     PasswordAnswer answer = ui.AskPassword(request);
     if (!answer.accepted) break;
-    if (!ConfirmationMatches(answer)) {
-      ui.ShowMessage(kTitleError, "Passwords are different", MessageIcon::kError);
+    if (const std::string_view refusal = NewPasswordRefusal(answer); !refusal.empty()) {
+      ui.ShowMessage(kTitleError, refusal, MessageIcon::kError);
       continue;
     }
     KeyGenerationInput input{std::move(answer.password), answer.user_info,

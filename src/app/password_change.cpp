@@ -4,6 +4,7 @@
 #include "app/key_generation.hpp"
 #include "crypto/key_protection.hpp"
 #include "identity/key_file.hpp"
+#include "identity/legacy_password.hpp"
 #include "identity/utf16.hpp"
 
 namespace orv {
@@ -18,7 +19,9 @@ std::string CurrentInfo(const KeyRecord& key) {
 // place only once the key file holds it. False with the reason shown.
 bool ApplyChange(UiPort& ui, AppContext& ctx, const PasswordAnswer& answer, const std::string& key_file) {
   auto changed = std::make_unique<KeyRecord>(ctx.key());
-  if (!ChangePassword(*changed, answer.old_password.data(), answer.old_password.size(), answer.password.data(),
+  PasswordBytes old_password(answer.old_password.data(), answer.old_password.size());
+  OpenWithPassword(*changed, old_password);  // a key made elsewhere may take the Windows-1252 bytes
+  if (!ChangePassword(*changed, old_password.data(), old_password.size(), answer.password.data(),
                       answer.password.size())) {
     ui.ShowMessage(kTitleWarning, "Can't change password. Try again", MessageIcon::kWarning);
     return false;
@@ -55,8 +58,8 @@ bool RunPasswordChange(UiPort& ui, AppContext& ctx, PasswordService& passwords, 
       LogEvent("Key & Password", "Password was not changed");
       return false;
     }
-    if (!ConfirmationMatches(answer)) {
-      ui.ShowMessage(kTitleError, "Passwords are different", MessageIcon::kError);
+    if (const std::string_view refusal = NewPasswordRefusal(answer); !refusal.empty()) {
+      ui.ShowMessage(kTitleError, refusal, MessageIcon::kError);
       continue;
     }
     if (ApplyChange(ui, ctx, answer, key_file)) {

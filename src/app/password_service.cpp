@@ -3,6 +3,7 @@
 #include "app/event_log.hpp"
 #include "crypto/key_protection.hpp"
 #include "crypto/wipe.hpp"
+#include "identity/legacy_password.hpp"
 
 namespace orv {
 
@@ -12,53 +13,91 @@ PasswordService::PasswordService(AppContext& ctx, UiPort& ui, std::function<void
 bool PasswordService::FromCache(PasswordBytes& out) {
   uint8_t bytes[PasswordCache::kCapacity];
   size_t n;
+  bool held;
   {
     std::lock_guard<std::mutex> lock(ctx_.app_lock());
     n = UnmaskPassword(ctx_.cache(), bytes);
+    held = ctx_.cache().held;
   }
-  if (n) out.Assign(bytes, n);
+  if (held) out.Assign(bytes, n);
   WipeBytes(bytes, sizeof bytes);
-  return n != 0;
+  if (held) LogEvent("Main", "Get password: stored value");
+  return held;
 }
 
-size_t PasswordService::GetPassword(PasswordBytes& out) {
-  if (FromCache(out)) {
-    LogEvent("Main", "Get password: stored value");
-    return out.size();
-  }
-  // A second caller waits for the prompt in progress and then finds the
-  // password it produced in the cache.
-  std::lock_guard<std::mutex> prompt(prompt_lock_);
-  if (FromCache(out)) {
-    LogEvent("Main", "Get password: stored value");
-    return out.size();
-  }
-  return AskPerson(out);
+bool PasswordService::GetPassword(PasswordBytes& out) {
+  if (FromCache(out)) return true;
+  bool turn = false;
+  if (TakeTurnToAsk(out, turn)) return true;
+  const bool given = AskPerson(out);
+  if (turn) EndTurn();
+  return given;
 }
 
-size_t PasswordService::AskPerson(PasswordBytes& out) {
+// Takes the turn to ask, or waits for the prompt in progress and takes
+// the password it left in the cache (true). No lock is held while a dialog
+// is shown. The thread that shows the dialogs cannot wait for one of its
+// own (a task run by the dialog's event loop would freeze it): it asks
+// without the turn.
+bool PasswordService::TakeTurnToAsk(PasswordBytes& out, bool& turn) {
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> lock(prompt_mutex_);
+      if (prompting_ && !ui_.MayWaitForDialog()) return false;
+      ++waiters_;
+      prompt_ended_.wait(lock, [this] { return !prompting_; });
+      --waiters_;
+      if (!Held()) {
+        prompting_ = true;
+        turn = true;
+        return false;
+      }
+    }
+    if (FromCache(out)) return true;
+  }
+}
+
+size_t PasswordService::PromptWaiters() {
+  std::lock_guard<std::mutex> lock(prompt_mutex_);
+  return waiters_;
+}
+
+void PasswordService::EndTurn() {
+  {
+    std::lock_guard<std::mutex> lock(prompt_mutex_);
+    prompting_ = false;
+  }
+  prompt_ended_.notify_all();
+}
+
+bool PasswordService::AskPerson(PasswordBytes& out) {
   for (int attempt = 0; attempt < kPasswordAttempts; ++attempt) {
     PasswordRequest request;
     request.mode = PasswordMode::kEnter;
     request.remember = remember_;
     request.attempt = attempt;
     PasswordAnswer answer = ui_.AskPassword(request);
-    if (!answer.accepted || answer.password.empty()) return 0;
-    const KeyRecord& key = ctx_.key();
-    if (CheckPassword(key, answer.password.data(), answer.password.size())) {
-      Cache(answer.password);
-      remember_ = answer.remember;
-      LogEvent("Main", "Get password: user is requested");
-      out = std::move(answer.password);
-      return out.size();
-    }
+    if (!answer.accepted) return false;
+    if (Accept(answer, out)) return true;
+    // An empty answer is a refusal, as Cancel is, unless the key itself
+    // was saved with an empty password.
+    if (answer.password.empty()) return false;
     ui_.ShowMessage("Password", "Password doesn't match key\nTry again", MessageIcon::kWarning);
   }
   ui_.ShowMessage(kTitleError, "Too many attempts to enter the password\nPROGRAM WILL BE CLOSED",
                   MessageIcon::kError);
   LogEvent("Main", "USER ENTER WRONG PASSWORD MANY TIMES PROGRAM WILL BE CLOSED");
   if (close_program_) close_program_();
-  return 0;
+  return false;
+}
+
+bool PasswordService::Accept(PasswordAnswer& answer, PasswordBytes& out) {
+  if (!OpenWithPassword(ctx_.key(), answer.password)) return false;
+  Cache(answer.password);
+  remember_ = answer.remember;
+  LogEvent("Main", "Get password: user is requested");
+  out = std::move(answer.password);
+  return true;
 }
 
 void PasswordService::Cache(const PasswordBytes& password) {
@@ -75,7 +114,7 @@ void PasswordService::ReplaceCached(const PasswordBytes& password) {
 
 bool PasswordService::Held() {
   std::lock_guard<std::mutex> lock(ctx_.app_lock());
-  return ctx_.cache().length != 0;
+  return ctx_.cache().held;
 }
 
 void PasswordService::Tick() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -28,9 +29,12 @@ class PasswordService {
   void SetRemember(bool remember) { remember_ = remember; }
   bool Remember() const { return remember_; }
 
-  // Writes the password into out and returns its length; 0 when none is
-  // held and the person cancels, enters nothing or fails five times.
-  size_t GetPassword(PasswordBytes& out);
+  // Writes the password into out; false when none is held and the person
+  // cancels, enters nothing or fails five times. A key saved with an empty
+  // password opens with an empty answer: then out is empty and the result
+  // true. A non-ASCII password that does not open the key as typed is
+  // tried in Windows-1252 (keys made on the original platform).
+  bool GetPassword(PasswordBytes& out);
 
   // Puts a password into the cache for `Time` minutes (the settings load
   // with a remembered password).
@@ -43,18 +47,29 @@ class PasswordService {
   // True while a password is held (without revealing it).
   bool Held();
 
+  // Callers waiting for the prompt in progress (for tests).
+  size_t PromptWaiters();
+
   // One minute of the password timer; logs "Password Cleared" when the
   // password is forgotten.
   void Tick();
 
  private:
   bool FromCache(PasswordBytes& out);
-  size_t AskPerson(PasswordBytes& out);
+  bool TakeTurnToAsk(PasswordBytes& out, bool& turn);
+  void EndTurn();
+  bool AskPerson(PasswordBytes& out);
+  bool Accept(PasswordAnswer& answer, PasswordBytes& out);
 
   AppContext& ctx_;
   UiPort& ui_;
   std::function<void()> close_program_;
-  std::mutex prompt_lock_;  // one prompt at a time; never held with the app lock
+  // One prompt at a time: others wait for it on `prompt_ended_` (no lock
+  // is held while a dialog is shown) and take what it left in the cache.
+  std::mutex prompt_mutex_;
+  std::condition_variable prompt_ended_;
+  bool prompting_ = false;  // guarded by prompt_mutex_
+  size_t waiters_ = 0;      // guarded by prompt_mutex_
   std::atomic<uint32_t> time_{0};
   std::atomic<bool> remember_{false};
 };

@@ -57,15 +57,38 @@ bool ScriptedUiPort::AskYesNo(std::string_view title, std::string_view text, Mes
 }
 
 PasswordAnswer ScriptedUiPort::AskPassword(const PasswordRequest& request) {
-  std::lock_guard lock(mutex_);
-  password_requests_.push_back(request);
-  if (passwords_.empty()) {
-    ++unscripted_;
-    return PasswordAnswer{};  // Cancel
+  PasswordAnswer answer;
+  std::function<void(size_t)> while_shown;
+  size_t index;
+  {
+    std::lock_guard lock(mutex_);
+    index = password_requests_.size();
+    password_requests_.push_back(request);
+    if (passwords_.empty()) {
+      ++unscripted_;  // Cancel
+    } else {
+      answer = std::move(passwords_.front());
+      passwords_.pop_front();
+    }
+    while_shown = while_prompt_shown_;
   }
-  PasswordAnswer answer = std::move(passwords_.front());
-  passwords_.pop_front();
+  if (while_shown) while_shown(index);
   return answer;
+}
+
+void ScriptedUiPort::WhilePromptShown(std::function<void(size_t)> run) {
+  std::lock_guard lock(mutex_);
+  while_prompt_shown_ = std::move(run);
+}
+
+void ScriptedUiPort::SetDialogThread(std::thread::id id) {
+  std::lock_guard lock(mutex_);
+  dialog_thread_ = id;
+}
+
+bool ScriptedUiPort::MayWaitForDialog() const {
+  std::lock_guard lock(mutex_);
+  return std::this_thread::get_id() != dialog_thread_;
 }
 
 void ScriptedUiPort::CollectEntropy(EntropySink& sink) {

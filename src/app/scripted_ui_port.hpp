@@ -7,8 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/ui_port.hpp"
@@ -37,6 +39,13 @@ class ScriptedUiPort final : public UiPort {
   void AnswerPassword(PasswordAnswer answer);
   // The next entropy prompt delivers this many input events (then closes).
   void ScriptEntropyEvents(size_t events);
+  // Runs while each password prompt is "shown" (its answer already taken),
+  // with the prompt's number, counted from 0: what a dialog's own event
+  // loop would run meanwhile.
+  void WhilePromptShown(std::function<void(size_t)> run);
+  // The thread that "shows" the dialogs (none by default): it may not wait
+  // for a dialog in progress.
+  void SetDialogThread(std::thread::id id);
 
   // Record.
   std::vector<Message> messages() const;
@@ -52,6 +61,7 @@ class ScriptedUiPort final : public UiPort {
   void SetPreventSleep(bool prevent) override;
   void OpenFirewallPort(uint16_t port) override;
   void CloseFirewallPort(uint16_t port) override;
+  bool MayWaitForDialog() const override;
 
  private:
   mutable std::mutex mutex_;
@@ -62,6 +72,8 @@ class ScriptedUiPort final : public UiPort {
   std::vector<Effect> effects_;
   std::vector<PasswordRequest> password_requests_;
   size_t unscripted_ = 0;
+  std::function<void(size_t)> while_prompt_shown_;
+  std::thread::id dialog_thread_;
 };
 
 }  // namespace orv

@@ -63,6 +63,17 @@ inline bool ConfirmationMatches(const PasswordAnswer& answer) {
   return !answer.confirmation_shown || answer.password == answer.confirmation;
 }
 
+// Why a password being set (new key, password change) is refused, or an
+// empty text when it is fine. An empty password is refused: an empty
+// answer to the password prompt means "no password", so a key protected
+// by one could never be used. (An old key saved with an empty password
+// still opens.)
+inline std::string_view NewPasswordRefusal(const PasswordAnswer& answer) {
+  if (answer.password.empty()) return "The password can't be empty";
+  if (!ConfirmationMatches(answer)) return "Passwords are different";
+  return {};
+}
+
 // Number of input events that complete the entropy collection.
 inline constexpr uint32_t kEntropySteps = 800;
 
@@ -91,6 +102,11 @@ class UiPort {
 
   // One of the password dialogs.
   virtual PasswordAnswer AskPassword(const PasswordRequest& request) = 0;
+
+  // False on the thread that shows the dialogs: a task run there while a
+  // dialog is up (by the dialog's own event loop) must not wait for that
+  // dialog, or it would freeze it.
+  virtual bool MayWaitForDialog() const { return true; }
 
   // The "Collecting random data" prompt: feeds input events to `sink` until
   // it reports kEntropySteps or the person closes the prompt.

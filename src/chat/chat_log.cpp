@@ -16,7 +16,7 @@ void MakePrivate(const std::string& path) { ::chmod(path.c_str(), S_IRUSR | S_IW
 
 bool HostChatLogKeys::ChatLogKey(KeyRecord& record, PasswordBytes& password) {
   host_.CopyKey(record);
-  return record.loaded && host_.GetPassword(password) != 0;
+  return record.loaded && host_.GetPassword(password);
 }
 
 std::string ChatLogPath(const std::string& folder, const uint32_t* user_id) {

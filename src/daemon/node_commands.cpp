@@ -80,7 +80,9 @@ void AddNodeCommands(CommandRegistry& registry, Application& node, Dispatcher& d
                 [&node](const CommandArgs& args) { return Connect(node, args); }});
   registry.Add({"bootstrap", {}, "drops every session and enables the network again",
                 [&node](const CommandArgs&) {
-                  node.Bootstrap();
+                  const NetworkStart start = node.Bootstrap();
+                  if (start != NetworkStart::kListening)
+                    return Reply::Error("not connected: " + std::string(NetworkProblemText(start)));
                   return Reply::Ok();
                 }});
   registry.Add({"policies", {}, "the settings that decide for a headless node",

@@ -157,7 +157,15 @@ int RunNode(const orv::DaemonOptions& options, const sigset_t& stop_signals) {
     if (sleep.Resumed()) node.Resumed();
   });
 
-  node.Bootstrap();
+  // A node that cannot receive (no usable key, no password) is of no use:
+  // it ends with its reason instead of running deaf.
+  if (const orv::NetworkStart start = node.Bootstrap(); start != orv::NetworkStart::kListening) {
+    std::string reason = "not connected: " + std::string(orv::NetworkProblemText(start));
+    if (start == orv::NetworkStart::kNoKey) reason += " (no usable key file " + node.settings().Key + ")";
+    RunOnLoop(*dispatcher, [&node] { node.Stop(); });
+    std::fprintf(stderr, "orvd: %s\n", reason.c_str());
+    return 1;
+  }
   if (options.connect_ip) node.Connect(*options.connect_ip, options.connect_port);
   std::string error;
   const std::string socket_path = orv::ControlSocketPath(node.paths().profile_dir);

@@ -95,6 +95,11 @@ PasswordAnswer TerminalUiPort::AskPassword(const PasswordRequest& request) {
     answer.accepted = ReadPasswordFile(answer.password);
     if (!answer.accepted)
       fatal_reason_ = "can't read the password file " + password_file_ + "; check that it exists and is readable";
+    if (answer.accepted && request.mode != PasswordMode::kEnter && answer.password.empty()) {
+      // The file would be read again and again: a new password may not be empty.
+      answer.accepted = false;
+      fatal_reason_ = "the password file " + password_file_ + " is empty; a key needs a password";
+    }
     answer.confirmation_shown = false;
     return answer;
   }

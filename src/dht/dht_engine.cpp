@@ -10,6 +10,7 @@ namespace orv {
 DhtEngine::DhtEngine(const DhtSetup& setup)
     : own_(setup.own), sender_(*setup.sender), network_(*setup.network), clock_(*setup.clock), events_(setup.events) {
   CopyUserId(table_.own_id, own_.user_id);
+  own_id_.Set(own_.user_id);
   publish_count_ = KeywordKeys(setup.user_info, publish_.data());
   for (size_t i = 0; i < publish_count_; ++i) CopyUserId(publish_[i].value, own_.user_id);
 }
@@ -43,7 +44,7 @@ void DhtEngine::NoteDhtNode(const PeerRef& node) { NoteDhtNode(node, true, store
 void DhtEngine::DropDhtNode(const PeerRef& node) { DropDhtNode(node.user_id); }
 
 void DhtEngine::NoteDhtNode(const PeerRef& node, bool live, ContactObserver* store) {
-  if (BucketIndex(node.user_id, own_.user_id) < 0) return;
+  if (IsOwn(node.user_id)) return;
   {
     std::unique_lock<std::mutex> held(lock_, std::try_to_lock);
     if (held.owns_lock()) NoteInTable(table_, node, live, clock_.NowMs(), network_);

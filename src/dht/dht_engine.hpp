@@ -28,6 +28,7 @@
 #include "dht/shortlist.hpp"
 #include "dht/stored_pairs.hpp"
 #include "net/consumers.hpp"
+#include "net/own_user_id.hpp"
 #include "net/payload_sender.hpp"
 
 namespace orv {
@@ -93,6 +94,11 @@ class DhtEngine : public DhtNodeObserver, public DhtMessageConsumer {
   // already (a bootstrap's lookup gives way); false.
   bool LocateUser(const uint32_t* user_id, PeerRef* out);
 
+  // Another key was loaded: the table is re-sorted by distance from the
+  // new UserId (its nodes kept), the running lookup dropped, and the new
+  // name's keywords published under the new UserId.
+  void AdoptIdentity(const uint32_t* user_id, std::u16string_view user_info);
+
   // A contact's periodic check: pinged where the table has it, otherwise
   // looked up, noted at its last address and pinged there.
   void PingOrLocate(const PeerRef& contact);
@@ -115,8 +121,7 @@ class DhtEngine : public DhtNodeObserver, public DhtMessageConsumer {
   std::vector<KeywordSlot> PublishSlots();
   std::vector<KeywordSlot> SearchSlots();
   Lookup CurrentLookup();
-  const uint32_t* OwnId() const { return own_.user_id; }
-  const PeerRef& OwnRef() const { return own_; }
+  OwnUserId::Words OwnId() const { return own_id_.Get(); }
 
  private:
   struct Pending;  // what is done once the lock is released
@@ -150,7 +155,12 @@ class DhtEngine : public DhtNodeObserver, public DhtMessageConsumer {
   void Fire(Pending& pending);  // without lock_
   void ThreadLoop(std::stop_token stop);
 
-  PeerRef own_;
+  // True for the own UserId and for one too close to tell apart; readable
+  // without the DHT lock.
+  bool IsOwn(const uint32_t* user_id) const { return BucketIndex(user_id, own_id_.Get().data()) < 0; }
+
+  PeerRef own_;        // its UserId changes under lock_ (AdoptIdentity)
+  OwnUserId own_id_;   // the same UserId, for readers without the lock
   PayloadSender& sender_;
   DhtNetwork& network_;
   DhtClock& clock_;

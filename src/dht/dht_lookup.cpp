@@ -7,8 +7,12 @@
 namespace orv {
 
 bool DhtEngine::LocateUser(const uint32_t* user_id, PeerRef* out) {
-  if (BucketIndex(user_id, own_.user_id) < 0) {
-    if (out) *out = own_;
+  if (IsOwn(user_id)) {
+    if (out) {
+      *out = own_;  // address only: the UserId may be changing
+      const OwnUserId::Words id = own_id_.Get();
+      CopyUserId(out->user_id, id.data());
+    }
     return true;
   }
   if (IsZeroUserId(user_id)) return false;
@@ -79,7 +83,7 @@ void DhtEngine::LookupUpkeep(Pending& pending) {
 }
 
 void DhtEngine::PingOrLocate(const PeerRef& contact) {
-  if (BucketIndex(contact.user_id, own_.user_id) < 0) return;
+  if (IsOwn(contact.user_id)) return;
   {
     std::lock_guard<std::mutex> held(lock_);
     if (const DhtNode* node = FindInTable(table_, contact.user_id)) {

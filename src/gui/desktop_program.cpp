@@ -132,7 +132,10 @@ AppHooks DesktopProgram::Hooks() {
   hooks.idle = idle_.source.get();
   // exit rather than quit: quit asks the windows to close first, and the
   // main window only hides itself in the tray.
-  hooks.exit = [] { QCoreApplication::exit(0); };
+  // From any thread (five refused passwords end the run from a handshake
+  // worker's prompt): the exit is queued to the event loop, which then ends
+  // and the shutdown runs.
+  hooks.exit = [] { QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection); };
   hooks.user_found = [this](const uint32_t* id) {
     std::array<uint32_t, kUserIdWords> copy;
     std::copy(id, id + kUserIdWords, copy.begin());

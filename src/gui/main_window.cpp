@@ -37,8 +37,11 @@ void MainWindow::ContactRowsChanged(const std::vector<ContactRow>& rows) { list_
 
 void MainWindow::SelectContactRow(size_t row) { list_->SelectRow(row); }
 
+// The tray says what the title says ("... - not connected: no key" too).
 void MainWindow::TitleChanged(std::string_view title) {
-  setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+  const QString text = QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
+  setWindowTitle(text);
+  if (tray_) tray_->setToolTip(text);
 }
 
 void MainWindow::ShowUserInfo(const UserInformation& info) {

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <cstring>
 
 namespace orv {
 namespace {
@@ -23,6 +24,20 @@ QLineEdit* PasswordEdit(QWidget* parent) {
   edit->setEchoMode(QLineEdit::Password);
   edit->setMaxLength(kPasswordEditChars);
   return edit;
+}
+
+// Overwrites the characters an edit holds and clears it. The QString the
+// edit hands out shares the edit's own buffer, so the password's UTF-16
+// text is overwritten where it lives rather than left for the allocator
+// (every copy that shares it is overwritten too).
+void WipeEdit(QLineEdit& edit) {
+  QString text = edit.text();
+  if (!text.isEmpty() && text.data_ptr().isMutable()) {  // never a literal's read-only text
+    auto* chars = const_cast<QChar*>(text.constData());
+    std::memset(static_cast<void*>(chars), 0, static_cast<size_t>(text.size()) * sizeof(QChar));
+    asm volatile("" : : "r"(chars) : "memory");
+  }
+  edit.clear();
 }
 
 void ErrorBox(QWidget* owner, const QString& title, const QString& text) {
@@ -107,6 +122,13 @@ void PasswordDialog::Browse() {
 }
 
 void PasswordDialog::TryAccept() {
+  // A password being set may not be empty: an empty answer at the prompt
+  // means "no password", so the key could never be used.
+  if (mode_ != PasswordMode::kEnter && password_->text().isEmpty()) {
+    complaint_("Error", "The password can't be empty");
+    password_->setFocus();
+    return;
+  }
   if (ConfirmationShown() && !(PasswordFromEdit(*password_) == PasswordFromEdit(*confirmation_))) {
     complaint_("Error", "Passwords are different");
     password_->clear();
@@ -128,7 +150,7 @@ PasswordAnswer PasswordDialog::TakeAnswer() {
   if (user_info_) answer.user_info = Utf8(user_info_->text());
   if (key_file_) answer.key_file = Utf8(key_file_->text());
   for (QLineEdit* edit : {password_, confirmation_, old_password_})
-    if (edit) edit->clear();
+    if (edit) WipeEdit(*edit);
   return answer;
 }
 

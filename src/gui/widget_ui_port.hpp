@@ -43,6 +43,7 @@ class WidgetUiPort final : public UiPort {
   void ShowMessage(std::string_view title, std::string_view text, MessageIcon icon) override;
   bool AskYesNo(std::string_view title, std::string_view text, MessageIcon icon) override;
   PasswordAnswer AskPassword(const PasswordRequest& request) override;
+  bool MayWaitForDialog() const override { return !caller_.OnGuiThread(); }
   void CollectEntropy(EntropySink& sink) override;
   // "Prevent the computer from sleeping": logind's sleep inhibitor, held
   // while the setting is on and until the port goes.

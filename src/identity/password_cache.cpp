@@ -10,6 +10,7 @@ void CachePassword(PasswordCache& cache, const uint8_t* bytes, size_t n, uint32_
   if (n > PasswordCache::kCapacity - 1) n = PasswordCache::kCapacity - 1;
   cache.countdown = minutes;
   cache.length = static_cast<uint32_t>(n);
+  cache.held = true;
   WipeBytes(cache.mask, n);
   for (size_t i = 0; i < n; ++i) cache.masked[i] = bytes[i] ^ cache.mask[i];
 }
@@ -34,12 +35,13 @@ void ForgetPassword(PasswordCache& cache) {
   std::memset(cache.mask, 0, sizeof cache.mask);
   asm volatile("" : : "r"(cache.masked), "r"(cache.mask) : "memory");
   cache.length = 0;
+  cache.held = false;
 }
 
 bool PasswordCacheTick(PasswordCache& cache, uint32_t minutes) {
   if (cache.countdown != 0) {
     --cache.countdown;
-  } else if (cache.length != 0 && minutes != 0) {
+  } else if (cache.held && minutes != 0) {
     ForgetPassword(cache);
     return true;
   }

@@ -12,7 +12,8 @@ struct PasswordCache {
   static constexpr size_t kCapacity = 128;
   uint8_t masked[kCapacity] = {};
   uint8_t mask[kCapacity] = {};
-  uint32_t length = 0;     // 0 when no password is held
+  uint32_t length = 0;     // bytes held (an old key may have an empty password)
+  bool held = false;       // a password is held, perhaps an empty one
   uint32_t countdown = 0;  // minutes left before it may be forgotten
 };
 
@@ -20,13 +21,13 @@ struct PasswordCache {
 void CachePassword(PasswordCache& cache, const uint8_t* bytes, size_t n, uint32_t minutes);
 
 // Writes the held password into out (at least 128 bytes); returns its length,
-// 0 when none is held.
+// 0 when none (or an empty one) is held: `held` tells the two apart.
 size_t UnmaskPassword(const PasswordCache& cache, uint8_t* out);
 
 // A fresh mask over the held password.
 void RemaskPassword(PasswordCache& cache);
 
-// Forgets the password (both arrays zeroed, length 0).
+// Forgets the password (both arrays zeroed, length 0, not held).
 void ForgetPassword(PasswordCache& cache);
 
 // One minute of the password timer. With `minutes` (Time) above 0, a held

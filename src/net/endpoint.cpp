@@ -28,19 +28,14 @@ bool OpenSocket(NetworkEndpoint& endpoint) {
 }
 
 // With a key and a password: the session request, then both threads.
-void StartThreads(NetworkEndpoint& endpoint, const EndpointConfig& config) {
+void StartThreads(NetworkEndpoint& endpoint) {
   const HostKey key(endpoint.host);
   if (!key.record().loaded) return;
   PasswordBytes password;
-  if (endpoint.host.GetPassword(password) == 0 || password.empty()) return;
+  if (!endpoint.host.GetPassword(password)) return;
   password.Clear();
-  endpoint.session_request_length =
-      static_cast<uint32_t>(HandshakeStart(*endpoint.initiator, endpoint.session_request.data()));
-  endpoint.own_powers.For(key.record().certificate);  // built now rather than in the first handshake
-  NetworkEndpoint* e = &endpoint;
-  endpoint.receive_thread = std::jthread([e](std::stop_token stop) { ReceiveThread(*e, stop); });
-  if (config.retry_thread) endpoint.retry_thread = std::jthread([e](std::stop_token stop) { RetryThread(*e, stop); });
-  endpoint.threads_started = true;
+  BuildSessionRequest(endpoint, key.record());
+  LaunchEndpointThreads(endpoint);
 }
 
 void StopThreads(NetworkEndpoint& endpoint) {
@@ -56,30 +51,50 @@ void StopThreads(NetworkEndpoint& endpoint) {
 // "ses_terminate" to every connected peer; every record destroyed.
 void TerminateSessions(NetworkEndpoint& endpoint) {
   std::lock_guard<std::mutex> table(endpoint.table_lock);
-  for (const auto& peer : endpoint.peers) {
-    if (peer->connected) {
-      uint8_t datagram[kHeaderBytes];
-      WriteHeader(datagram, endpoint.own_id, OutgoingTypeWord(endpoint, kSesTerminate));
-      endpoint.host.TracePacket(PacketDirection::kSent, peer->ipv4, peer->port, peer->user_id, kSesTerminate,
-                                static_cast<int32_t>(kHeaderBytes));
-      SendDatagram(endpoint, peer->ipv4, peer->port, datagram, kHeaderBytes);
-    }
-    DestroyPeerRecord(*peer);
-  }
+  SendTerminateToConnected(endpoint);
+  for (const auto& peer : endpoint.peers) DestroyPeerRecord(*peer);
   endpoint.peers.clear();
 }
 
 }  // namespace
 
+void SendTerminateToConnected(NetworkEndpoint& endpoint) {
+  const OwnUserId::Words own = endpoint.own_id.Get();
+  for (const auto& peer : endpoint.peers) {
+    if (!peer->connected) continue;
+    uint8_t datagram[kHeaderBytes];
+    WriteHeader(datagram, own.data(), OutgoingTypeWord(endpoint, kSesTerminate));
+    endpoint.host.TracePacket(PacketDirection::kSent, peer->ipv4, peer->port, peer->user_id, kSesTerminate,
+                              static_cast<int32_t>(kHeaderBytes));
+    SendDatagram(endpoint, peer->ipv4, peer->port, datagram, kHeaderBytes);
+  }
+}
+
+void BuildSessionRequest(NetworkEndpoint& endpoint, const KeyRecord& key) {
+  endpoint.session_request_length =
+      static_cast<uint32_t>(HandshakeStart(*endpoint.initiator, endpoint.session_request.data()));
+  endpoint.own_powers.For(key.certificate);  // built now rather than in the first handshake
+}
+
+void LaunchEndpointThreads(NetworkEndpoint& endpoint) {
+  if (endpoint.threads_started || !endpoint.bound) return;
+  NetworkEndpoint* e = &endpoint;
+  endpoint.receive_thread = std::jthread([e](std::stop_token stop) { ReceiveThread(*e, stop); });
+  if (endpoint.retry_thread_wanted)
+    endpoint.retry_thread = std::jthread([e](std::stop_token stop) { RetryThread(*e, stop); });
+  endpoint.threads_started = true;
+}
+
 std::unique_ptr<NetworkEndpoint> OpenEndpoint(NetworkHost& host, const EndpointConfig& config,
                                               const NetworkConsumers& consumers) {
   auto endpoint = std::make_unique<NetworkEndpoint>(host);
   endpoint->initiator = std::make_unique<HandshakeInitiator>();
-  CopyUserId(endpoint->own_id, HostKey(host).record().certificate.user_id);
+  endpoint->own_id.Set(HostKey(host).record().certificate.user_id);
   endpoint->bind_ipv4 = config.bind_ipv4;
   endpoint->local_port = config.local_port;
+  endpoint->retry_thread_wanted = config.retry_thread;
   endpoint->consumers.Set(consumers);
-  if (OpenSocket(*endpoint)) StartThreads(*endpoint, config);
+  if (OpenSocket(*endpoint)) StartThreads(*endpoint);
   return endpoint;
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
+#include <string_view>
 #include <thread>
 
 #include "crypto/handshake.hpp"
@@ -19,6 +20,7 @@
 #include "net/consumers.hpp"
 #include "net/network_host.hpp"
 #include "net/own_signer_powers.hpp"
+#include "net/own_user_id.hpp"
 #include "net/peer_ref.hpp"
 #include "net/peer_table.hpp"
 #include "net/session_setup.hpp"
@@ -60,7 +62,7 @@ struct NetworkEndpoint {
   PeerTable peers;        // guarded by table_lock
   std::vector<AddressCall> address_calls;  // guarded by table_lock
   std::mutex table_lock;  // the peer table lock
-  uint32_t own_id[kUserIdWords] = {};
+  OwnUserId own_id;  // replaced when RestartNetwork finds another key loaded
   uint32_t bind_ipv4 = 0;
   uint16_t local_port = 0;  // as bound (the system's pick when 0 was asked for)
   bool bound = false;       // the socket was created and bound at opening
@@ -77,7 +79,8 @@ struct NetworkEndpoint {
   ThreadGroup workers;      // handshake workers and warning boxes
   ConsumerSlot consumers;
   std::mutex restart_lock;  // one RestartNetwork at a time
-  bool threads_started = false;
+  bool retry_thread_wanted = true;  // EndpointConfig::retry_thread
+  bool threads_started = false;     // receiving: without it the endpoint is deaf
   bool closed = false;
 };
 
@@ -113,11 +116,38 @@ int32_t SendToPeer(NetworkEndpoint& endpoint, const SendRequest& request);
 // Presence: the away bit of every datagram sent from now on.
 void SetAway(NetworkEndpoint& endpoint, bool away);
 
+// Why RestartNetwork left the endpoint disabled.
+enum class NetworkStart { kListening, kNoKey, kNoPassword, kNoSocket };
+
+// What the person is told: empty while listening, else "no key", ...
+inline std::string_view NetworkProblemText(NetworkStart start) {
+  switch (start) {
+    case NetworkStart::kListening: return {};
+    case NetworkStart::kNoKey: return "no key";
+    case NetworkStart::kNoPassword: return "no password";
+    case NetworkStart::kNoSocket: return "no UDP port";
+  }
+  return {};
+}
+
 // Drops every session and handshake, builds a new session request when a
-// password is given, and enables the endpoint. Never waits for a peer lock:
-// a handshake worker that holds one (perhaps asking for the password)
-// discards its setup itself when it gets on.
-void RestartNetwork(NetworkEndpoint& endpoint);
+// password is given, and enables the endpoint. When another key was loaded
+// since, the sessions of the old identity are ended ("ses_terminate") and
+// the new UserId is written from now on. An endpoint that could not start
+// receiving at opening (no key or no password then) starts now when it
+// can; one that still cannot receive stays disabled, and the reason is
+// returned. Never waits for a peer lock: a handshake worker that holds one
+// (perhaps asking for the password) discards its setup itself when it gets
+// on.
+NetworkStart RestartNetwork(NetworkEndpoint& endpoint);
+
+// The session request built for the key; the receive and retry threads
+// started once. Used by opening and RestartNetwork.
+void BuildSessionRequest(NetworkEndpoint& endpoint, const KeyRecord& key);
+void LaunchEndpointThreads(NetworkEndpoint& endpoint);
+
+// "ses_terminate" to every peer with a session. Must hold the table lock.
+void SendTerminateToConnected(NetworkEndpoint& endpoint);
 
 // One 100 ms tick of handshake resends and time-outs, and of the calls to
 // addresses (ConnectByAddress), whose ends the host hears.

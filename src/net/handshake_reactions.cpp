@@ -48,7 +48,7 @@ struct Reaction {
     setup()->remote_build = ping.build;
   }
   // Conflict rule: the side with the greater first UserId word keeps calling.
-  bool SenderWins() const { return arrival.sender.user_id[0] > endpoint.own_id[0]; }
+  bool SenderWins() const { return arrival.sender.user_id[0] > endpoint.own_id.Get()[0]; }
   // Collects one fragment; true when the message is complete (the mask is
   // then cleared for the next one).
   bool Collect() {

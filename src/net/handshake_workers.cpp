@@ -23,6 +23,7 @@ struct Worker {
   std::shared_ptr<PeerRecord> peer;
   std::unique_lock<std::mutex> lock;  // the peer lock
   PasswordBytes password;
+  bool has_password = false;          // an old key's password may be empty
   std::optional<HostKey> key;         // the user's key, taken with the password
   SessionSetup* setup = nullptr;
   std::string address;                // the setup's, for the texts
@@ -53,14 +54,14 @@ struct Worker {
 
 void FetchKeyAndPassword(Worker& w) {
   w.key.emplace(w.endpoint.host);
-  if (w.key->record().loaded) w.endpoint.host.GetPassword(w.password);
+  if (w.key->record().loaded) w.has_password = w.endpoint.host.GetPassword(w.password);
 }
 
 // The signing table of the user's key; none without a key (the handshake
 // then fails for want of a password anyway).
 std::shared_ptr<const SignerPowers> OwnPowers(Worker& w) {
   const KeyRecord& key = w.key->record();
-  if (!key.loaded || w.password.empty()) return nullptr;
+  if (!key.loaded || !w.has_password) return nullptr;
   return w.endpoint.own_powers.For(key.certificate);
 }
 
@@ -217,7 +218,7 @@ void ShowWarning(NetworkEndpoint& endpoint, const std::string& text) {
 }
 
 void RunWorker(NetworkEndpoint& endpoint, std::shared_ptr<PeerRecord> peer, WorkerKind kind) {
-  Worker w{endpoint, std::move(peer), {}, {}, {}, nullptr, {}, {}, {}, false, 0, 0};
+  Worker w{endpoint, std::move(peer), {}, {}, false, {}, nullptr, {}, {}, {}, false, 0, 0};
   w.lock = std::unique_lock<std::mutex>(w.peer->peer_lock);
   if (kind != WorkerKind::kConfirmation) FetchKeyAndPassword(w);
   {

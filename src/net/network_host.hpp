@@ -50,9 +50,10 @@ class NetworkHost {
   virtual void ShowMessage(std::string_view title, std::string_view text) = 0;
 
   // The user's password, from the cache or by asking (may block on the
-  // prompt); its length, 0 when none was given. Called from the thread that
-  // opens or restarts the network and from handshake workers.
-  virtual size_t GetPassword(PasswordBytes& password) = 0;
+  // prompt); false when none was given (an old key's password may be
+  // empty and given). Called from the thread that opens or restarts the
+  // network and from handshake workers.
+  virtual bool GetPassword(PasswordBytes& password) = 0;
 
   // Copies the user's key record into `out`, taken whole under the
   // application's own lock, so that a password change never meets a

@@ -53,7 +53,7 @@ void HandleDatagram(NetworkEndpoint& endpoint, const uint8_t* data, size_t lengt
                     uint8_t* plaintext) {
   if (length < kHeaderBytes || length > kMaxDatagram) return;
   const DatagramHeader header = ReadHeader(data);
-  if (SameUserId(header.user_id, endpoint.own_id)) return;
+  if (SameUserId(header.user_id, endpoint.own_id.Get().data())) return;
   ConsumerSlot::Lease consumers(endpoint.consumers);
   Arrival arrival;
   arrival.data = data;

@@ -26,11 +26,13 @@ void DropAllSessions(NetworkEndpoint& endpoint) {
 
 }  // namespace
 
-void RestartNetwork(NetworkEndpoint& endpoint) {
+NetworkStart RestartNetwork(NetworkEndpoint& endpoint) {
   std::lock_guard<std::mutex> restart(endpoint.restart_lock);
   PasswordBytes password;
   const HostKey key(endpoint.host);
-  if (key.record().loaded) endpoint.host.GetPassword(password);
+  const bool loaded = key.record().loaded;
+  const bool has_password = loaded && endpoint.host.GetPassword(password);
+  password.Clear();
   {
     std::lock_guard<std::mutex> table(endpoint.table_lock);
     endpoint.enabled.store(false);
@@ -38,15 +40,22 @@ void RestartNetwork(NetworkEndpoint& endpoint) {
   // Nothing reads the session request while the endpoint is disabled: the
   // receive thread checks the flag under the table lock before it handles
   // anything.
-  if (!password.empty() && endpoint.initiator) {
-    endpoint.session_request_length =
-        static_cast<uint32_t>(HandshakeStart(*endpoint.initiator, endpoint.session_request.data()));
-    endpoint.own_powers.For(key.record().certificate);  // a new key gets its table now
-  }
-  password.Clear();
+  if (has_password && endpoint.initiator) BuildSessionRequest(endpoint, key.record());
   std::lock_guard<std::mutex> table(endpoint.table_lock);
+  if (loaded && !SameUserId(endpoint.own_id.Get().data(), key.record().certificate.user_id)) {
+    // Another key: the old identity's sessions end as at exit, and peers
+    // hear the new UserId from now on.
+    SendTerminateToConnected(endpoint);
+    endpoint.own_id.Set(key.record().certificate.user_id);
+  }
   DropAllSessions(endpoint);
+  if (has_password) LaunchEndpointThreads(endpoint);
+  if (!endpoint.threads_started) {
+    if (!endpoint.bound) return NetworkStart::kNoSocket;
+    return loaded ? NetworkStart::kNoPassword : NetworkStart::kNoKey;
+  }
   endpoint.enabled.store(true);
+  return NetworkStart::kListening;
 }
 
 }  // namespace orv

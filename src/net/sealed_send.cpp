@@ -13,7 +13,7 @@ int32_t SendSealed(NetworkEndpoint& endpoint, PeerRecord& peer, uint32_t type, c
   if (length > kMaxEncodedPlaintext) return 0;
   const size_t sealed = SealPacket(peer.cipher.send, datagram + kHeaderBytes, plaintext, length);
   if (sealed == 0) return 0;
-  WriteHeader(datagram, endpoint.own_id, OutgoingTypeWord(endpoint, type));
+  WriteHeader(datagram, endpoint.own_id.Get().data(), OutgoingTypeWord(endpoint, type));
   const size_t total = kHeaderBytes + sealed;
   endpoint.host.TracePacket(PacketDirection::kSent, ipv4, port, peer.user_id, type, static_cast<int32_t>(total));
   return SendDatagram(endpoint, ipv4, port, datagram, total);

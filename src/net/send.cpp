@@ -22,7 +22,7 @@ void SendSmall(NetworkEndpoint& endpoint, uint32_t ipv4, uint16_t port, const ui
                const uint32_t* words, size_t n, std::atomic<uint32_t>* counter) {
   uint8_t datagram[kHeaderBytes + 8];
   if (n == 0 || n > 3) return;
-  WriteHeader(datagram, endpoint.own_id, words[0]);
+  WriteHeader(datagram, endpoint.own_id.Get().data(), words[0]);
   WordsToLeBytes(datagram + kHeaderBytes, words + 1, n - 1);
   const size_t length = kHeaderBytes + 4 * (n - 1);
   endpoint.host.TracePacket(PacketDirection::kSent, ipv4, port, trace_id, TypeOf(words[0]),
@@ -38,7 +38,7 @@ void SendFragmented(NetworkEndpoint& endpoint, uint32_t ipv4, uint16_t port, con
   for (size_t i = 0; i < count; ++i) {
     const size_t offset = kFragmentBytes * i;
     const size_t part = length - offset < kFragmentBytes ? length - offset : kFragmentBytes;
-    WriteHeader(datagram, endpoint.own_id,
+    WriteHeader(datagram, endpoint.own_id.Get().data(),
                 OutgoingTypeWord(endpoint, type, static_cast<uint32_t>(count), static_cast<uint32_t>(i)));
     std::memcpy(datagram + kHeaderBytes, message + offset, part);
     endpoint.host.TracePacket(PacketDirection::kSent, ipv4, port, trace_id, type,

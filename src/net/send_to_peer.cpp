@@ -47,7 +47,7 @@ int32_t SendPayload(NetworkEndpoint& endpoint, PeerRecord& peer, const SendReque
 
 int32_t SendToPeer(NetworkEndpoint& endpoint, const SendRequest& request) {
   PeerRef& target = *request.target;
-  if (SameUserId(target.user_id, endpoint.own_id) || !endpoint.enabled.load()) return 0;
+  if (SameUserId(target.user_id, endpoint.own_id.Get().data()) || !endpoint.enabled.load()) return 0;
   if (request.length > kMaxPayloadData || (request.length && !request.data)) return 0;
   std::unique_lock<std::mutex> table(endpoint.table_lock);
   const bool by_address = IsZeroUserId(target.user_id);

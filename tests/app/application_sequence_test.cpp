@@ -84,12 +84,14 @@ PasswordAnswer Enter(const std::string& password) {
 // One program: its profile with Alice's key, its interface thread, and the
 // recording of everything it showed.
 struct Program {
-  Program(const std::string& profile, const std::string& settings, const std::string& upnp = "0") : ui(events) {
+  Program(const std::string& profile, const std::string& settings, const std::string& upnp = "0",
+          const std::vector<std::string>& passwords = {test::Alice().password})
+      : ui(events) {
     std::filesystem::create_directories(profile);
     // `upnp` of the [Network] section, then the sections the test adds.
     WriteWholeFile(profile + "/orv.set", "[Network]\nLocalPort=0\nEnableUPnP=" + upnp + "\n" + settings);
     EXPECT_EQ(WriteKeyFile(profile + "/orv.key", test::Alice().record), KeyFileWrite::kWritten);
-    ui.script.AnswerPassword(Enter(test::Alice().password));
+    for (const std::string& password : passwords) ui.script.AnswerPassword(Enter(password));
     AppHooks hooks;
     hooks.dispatcher = &dispatcher;
     hooks.main_window_events = &window_events;
@@ -338,6 +340,61 @@ TEST_F(ApplicationSequence, MenuCommandsRunTheirCoreOperations) {
   EXPECT_TRUE(program.app->endpoint()->enabled.load());
   EXPECT_FALSE(MenuCommandFromId(1003));
   EXPECT_EQ(MenuItems().size(), 16u);
+}
+
+// Five wrong passwords during the start-up end the run in order: the
+// remaining start-up steps are skipped and the shutdown runs (no signal).
+TEST_F(ApplicationSequence, FiveWrongPasswordsAtTheStartEndTheRunInOrder) {
+  Program program(dir / "alice", "", "0", {"w1", "w2", "w3", "w4", "w5"});
+  EXPECT_FALSE(program.app->Start());
+  const Events started = program.Take();
+  EXPECT_NE(std::find(started.begin(), started.end(),
+                      "message Error: Too many attempts to enter the password\nPROGRAM WILL BE CLOSED"),
+            started.end());
+  EXPECT_EQ(started.back(), "step endpoint");
+  program.app->Stop();
+  const Events stopped = program.Take();
+  ASSERT_FALSE(stopped.empty());
+  EXPECT_NE(std::find(stopped.begin(), stopped.end(), "step secrets"), stopped.end());
+  EXPECT_EQ(stopped.back(), "step context");
+}
+
+// Without a password the network cannot receive: it stays disabled and the
+// title says why, until a "Bootstrap" gets the password.
+TEST_F(ApplicationSequence, WithoutAPasswordTheTitleSaysNotConnectedUntilOneIsGiven) {
+  Program program(dir / "alice", "", "0", {});
+  ASSERT_TRUE(program.app->Start());
+  EXPECT_EQ(program.app->Bootstrap(), NetworkStart::kNoPassword);
+  EXPECT_FALSE(program.app->endpoint()->enabled.load());
+  EXPECT_EQ(program.window_events.titles.back(), "ORV Telephone - not connected: no password");
+  program.ui.script.AnswerPassword(Enter(test::Alice().password));
+  EXPECT_EQ(program.app->Bootstrap(), NetworkStart::kListening);
+  EXPECT_TRUE(program.app->endpoint()->enabled.load());
+  EXPECT_EQ(program.window_events.titles.back(), "ORV Telephone - online");
+}
+
+// "Generate Key": the typed path becomes `Key` and the new key is in use at
+// once: the network and the DHT speak with its UserId.
+TEST_F(ApplicationSequence, GenerateKeyPutsTheNewKeyInUse) {
+  Program program(dir / "alice", "");
+  ASSERT_TRUE(program.app->Start());
+  ASSERT_EQ(program.app->Bootstrap(), NetworkStart::kListening);
+  const std::string path = dir / "alice/new.key";
+  PasswordAnswer generate = Enter("new pw");
+  generate.confirmation.Assign("new pw");
+  generate.user_info = "Alice again";
+  generate.key_file = path;
+  program.ui.script.AnswerPassword(std::move(generate));
+  program.ui.script.ScriptEntropyEvents(10);
+  program.ui.script.AnswerPassword(Enter("new pw"));  // the new key's password, at the restart
+  program.app->RunCommand(MenuCommand::kGenerateKey);
+  EXPECT_EQ(program.app->settings().Key, path);
+  KeyRecord made;
+  ASSERT_EQ(LoadKeyFile(path, made), KeyFileLoad::kLoaded);
+  EXPECT_TRUE(SameUserId(program.app->context()->key().certificate.user_id, made.certificate.user_id));
+  EXPECT_TRUE(SameUserId(program.app->endpoint()->own_id.Get().data(), made.certificate.user_id));
+  EXPECT_TRUE(SameUserId(program.app->dht()->OwnId().data(), made.certificate.user_id));
+  EXPECT_TRUE(program.app->endpoint()->enabled.load());
 }
 
 }  // namespace

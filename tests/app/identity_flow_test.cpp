@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <cstring>
 #include <string>
 
@@ -11,6 +14,7 @@
 #include "app/password_service.hpp"
 #include "app/scripted_ui_port.hpp"
 #include "identity/key_file.hpp"
+#include "identity/password_cache.hpp"
 #include "support/log_capture.hpp"
 #include "support/temp_dir.hpp"
 #include "support/test_identity.hpp"
@@ -77,13 +81,13 @@ TEST_F(IdentityFlow, GetPasswordFromTheCacheAndFromThePerson) {
   PasswordBytes out;
   ui_.AnswerPassword(Enter("wrong"));
   ui_.AnswerPassword(Enter(Alice().password, true));
-  EXPECT_EQ(passwords_->GetPassword(out), Alice().password.size());
+  EXPECT_TRUE(passwords_->GetPassword(out));
   EXPECT_TRUE(passwords_->Remember());
   EXPECT_EQ(ui_.messages().size(), 1u);
   EXPECT_EQ(ui_.messages()[0].text, "Password doesn't match key\nTry again");
   // Now held: no further prompt.
   PasswordBytes again;
-  EXPECT_EQ(passwords_->GetPassword(again), Alice().password.size());
+  EXPECT_TRUE(passwords_->GetPassword(again));
   EXPECT_TRUE(again == out);
   EXPECT_EQ(ui_.password_requests().size(), 2u);
   EXPECT_EQ(log_.Messages("Main"),
@@ -92,17 +96,97 @@ TEST_F(IdentityFlow, GetPasswordFromTheCacheAndFromThePerson) {
 
 TEST_F(IdentityFlow, CancelOrEmptyGivesNoPassword) {
   PasswordBytes out;
-  EXPECT_EQ(passwords_->GetPassword(out), 0u);  // nothing scripted: Cancel
+  EXPECT_FALSE(passwords_->GetPassword(out));  // nothing scripted: Cancel
   ui_.AnswerPassword(Enter(""));
-  EXPECT_EQ(passwords_->GetPassword(out), 0u);
+  EXPECT_FALSE(passwords_->GetPassword(out));
   EXPECT_TRUE(ui_.messages().empty());
   EXPECT_EQ(closed_, 0);
+}
+
+// Re-protects the fixture's key under other password bytes, as a key file
+// made elsewhere would hold it.
+KeyRecord KeyUnder(std::string_view password) {
+  KeyRecord key = Alice().record;
+  const std::string& old = Alice().password;
+  EXPECT_EQ(ChangePassword(key, reinterpret_cast<const uint8_t*>(old.data()), old.size(),
+                           reinterpret_cast<const uint8_t*>(password.data()), password.size()),
+            1);
+  return key;
+}
+
+// A key saved with an empty password still opens, and the empty password
+// it takes is held like any other (no second prompt).
+TEST_F(IdentityFlow, AKeySavedWithAnEmptyPasswordOpens) {
+  ctx_->key() = KeyUnder("");
+  ui_.AnswerPassword(Enter(""));
+  PasswordBytes out;
+  EXPECT_TRUE(passwords_->GetPassword(out));
+  EXPECT_TRUE(out.empty());
+  EXPECT_TRUE(passwords_->Held());
+  EXPECT_TRUE(passwords_->GetPassword(out));
+  EXPECT_EQ(ui_.password_requests().size(), 1u);
+}
+
+// Keys made on the original platform hold the Windows-1252 bytes of a
+// non-ASCII password; the UTF-8 text typed here opens them, and what is
+// held is the bytes that opened the key. New keys keep UTF-8.
+TEST_F(IdentityFlow, ANonAsciiPasswordOpensAKeyMadeInWindows1252) {
+  TempDir dir;
+  const std::string path = dir.File("old.key");
+  ASSERT_EQ(WriteKeyFile(path, KeyUnder("P\xE4ss w\xF6rd \x80")), KeyFileWrite::kWritten);
+  ASSERT_EQ(LoadKeyFile(path, ctx_->key()), KeyFileLoad::kLoaded);
+  ui_.AnswerPassword(Enter("P\u00e4ss w\u00f6rd \u20ac"));
+  PasswordBytes out;
+  ASSERT_TRUE(passwords_->GetPassword(out));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.data()), out.size()), "P\xE4ss w\xF6rd \x80");
+  EXPECT_TRUE(ui_.messages().empty());
+
+  ctx_->key() = KeyUnder("P\u00e4ss");  // a key made here: UTF-8
+  passwords_->Tick();
+  ForgetPassword(ctx_->cache());
+  ui_.AnswerPassword(Enter("P\u00e4ss"));
+  ASSERT_TRUE(passwords_->GetPassword(out));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(out.data()), out.size()), "P\u00e4ss");
+}
+
+// A second thread that needs the password while the prompt is up waits for
+// that prompt (no lock held) and takes its answer; the thread that shows
+// dialogs never waits for its own dialog (that would freeze it) and asks
+// on its own.
+TEST_F(IdentityFlow, APromptInProgressIsAwaitedOnlyWhereWaitingCannotFreezeIt) {
+  ui_.SetDialogThread(std::this_thread::get_id());
+  std::thread waiter;
+  std::atomic<bool> waiter_got{false};
+  PasswordBytes waiter_out;
+  size_t requests_while_waiting = 0;
+  ui_.WhilePromptShown([&](size_t prompt) {
+    if (prompt != 0) return;
+    waiter = std::thread([&] { waiter_got = passwords_->GetPassword(waiter_out); });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (passwords_->PromptWaiters() == 0 && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(passwords_->PromptWaiters(), 1u);
+    ui_.AnswerPassword(Enter(Alice().password));
+    PasswordBytes nested;  // a task the dialog's event loop runs
+    EXPECT_TRUE(passwords_->GetPassword(nested));
+    requests_while_waiting = ui_.password_requests().size();
+    EXPECT_EQ(passwords_->PromptWaiters(), 1u);  // still waiting for the first prompt
+  });
+  ui_.AnswerPassword(Enter(Alice().password));
+  PasswordBytes out;
+  EXPECT_TRUE(passwords_->GetPassword(out));
+  ASSERT_TRUE(waiter.joinable());
+  waiter.join();
+  EXPECT_EQ(requests_while_waiting, 2u);
+  EXPECT_TRUE(waiter_got);
+  EXPECT_TRUE(waiter_out == out);
+  EXPECT_EQ(ui_.password_requests().size(), 2u);  // the waiter took the answer from the cache
 }
 
 TEST_F(IdentityFlow, FiveWrongPasswordsCloseTheProgram) {
   for (int i = 0; i < 5; ++i) ui_.AnswerPassword(Enter("wrong " + std::to_string(i)));
   PasswordBytes out;
-  EXPECT_EQ(passwords_->GetPassword(out), 0u);
+  EXPECT_FALSE(passwords_->GetPassword(out));
   EXPECT_EQ(closed_, 1);
   const auto messages = ui_.messages();
   ASSERT_EQ(messages.size(), 6u);
@@ -187,6 +271,31 @@ TEST(KeyGeneration, AnsweringNoKeepsTheOldFile) {
   EXPECT_EQ(test::ReadWholeFile(path), "the old key");
   EXPECT_EQ(ui.password_requests().size(), 2u);
   EXPECT_EQ(log.Messages("Key & Password"), (std::vector<std::string>{"Key was not generated"}));
+}
+
+// A password being set may not be empty (an empty answer at the prompt
+// means "no password"): the reason is shown and the dialog comes back.
+TEST(KeyGeneration, AnEmptyPasswordIsRefusedWhereOneIsSet) {
+  TempDir dir;
+  ScriptedUiPort ui;
+  const std::string path = dir.File("new.key");
+  ui.AnswerPassword(Generate("", "", "x", path));
+  ui.AnswerPassword(Generate("pw", "pw", "x", path));
+  ui.ScriptEntropyEvents(10);
+  std::string key_file = path;
+  ASSERT_TRUE(RunKeyGeneration(ui, key_file));
+  ASSERT_EQ(ui.messages().size(), 1u);
+  EXPECT_EQ(ui.messages()[0].text, "The password can't be empty");
+
+  auto ctx = AppContext::Create(ui);
+  ASSERT_EQ(LoadKeyFile(path, ctx->key()), KeyFileLoad::kLoaded);
+  PasswordService passwords(*ctx, ui, {});
+  PasswordAnswer empty_new = Generate("", "", "x", "");
+  empty_new.old_password.Assign("pw");
+  ui.AnswerPassword(std::move(empty_new));  // then Cancel
+  EXPECT_FALSE(RunPasswordChange(ui, *ctx, passwords, path));
+  EXPECT_EQ(ui.messages().back().text, "The password can't be empty");
+  EXPECT_EQ(CheckPassword(ctx->key(), reinterpret_cast<const uint8_t*>("pw"), 2), 1);
 }
 
 TEST(EntropyCollector, CountsToTheEnd) {

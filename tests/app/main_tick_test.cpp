@@ -242,7 +242,7 @@ class QuietHost final : public NetworkHost {
   void TraceData(PacketDirection, const uint32_t*) override {}
   void TraceAddressUpdate(std::string_view) override {}
   void ShowMessage(std::string_view, std::string_view) override {}
-  size_t GetPassword(PasswordBytes&) override { return 0; }
+  bool GetPassword(PasswordBytes&) override { return false; }
   void CopyKey(KeyRecord&) override {}
   void UserFound(const uint32_t*) override {}
 };

@@ -58,6 +58,32 @@ TEST(PasswordDialogTest, DifferentConfirmationIsRefusedAndBothFieldsCleared) {
   EXPECT_TRUE(f.dialog->password_edit()->text().isEmpty());  // taken, not left behind
 }
 
+// A password being set may not be empty; the dialog says why and stays.
+TEST(PasswordDialogTest, AnEmptyNewPasswordIsRefused) {
+  for (PasswordMode mode : {PasswordMode::kGenerate, PasswordMode::kChange}) {
+    DialogFixture f(mode, "Alice", "/tmp/alice.orv");
+    f.dialog->ok_button()->click();
+    EXPECT_TRUE(f.dialog->isVisible());
+    ASSERT_EQ(f.complaints.size(), 1u);
+    EXPECT_EQ(f.complaints[0], std::make_pair(std::string("Error"), std::string("The password can't be empty")));
+  }
+  DialogFixture enter(PasswordMode::kEnter);  // entering one is the person's choice (an old key may have it)
+  enter.dialog->ok_button()->click();
+  EXPECT_EQ(enter.dialog->result(), QDialog::Accepted);
+}
+
+// The text the edit held is overwritten where it lives once taken.
+TEST(PasswordDialogTest, TakenPasswordTextIsOverwritten) {
+  DialogFixture f(PasswordMode::kEnter);
+  f.dialog->password_edit()->setText("hunter2");
+  const QString peek = f.dialog->password_edit()->text();  // shares the edit's buffer
+  f.dialog->ok_button()->click();
+  const PasswordAnswer answer = f.dialog->TakeAnswer();
+  EXPECT_EQ(Bytes(answer.password), "hunter2");
+  ASSERT_EQ(peek.size(), 7);
+  for (QChar c : peek) EXPECT_EQ(c.unicode(), 0);
+}
+
 TEST(PasswordDialogTest, ShowSymbolsHidesTheConfirmationWhichIsThenNotCompared) {
   DialogFixture f(PasswordMode::kChange, "Bob");
   f.dialog->old_password_edit()->setText("old");
@@ -121,9 +147,12 @@ TEST(PasswordDialogTest, PasswordsAreCutTo127Bytes) {
   for (const Case& c : cases) {
     for (PasswordMode mode : {PasswordMode::kEnter, PasswordMode::kGenerate}) {
       DialogFixture f(mode, "", "/tmp/k.orv");
-      f.dialog->password_edit()->setText(c.typed);
+      // The edits get copies of their own: taking the answer overwrites
+      // the text where it lives, in every string that shares it.
+      f.dialog->password_edit()->setText(QString(c.typed.constData(), c.typed.size()));
       EXPECT_LE(f.dialog->password_edit()->text().size(), kPasswordEditChars);
-      if (f.dialog->confirmation_edit()) f.dialog->confirmation_edit()->setText(c.typed);
+      if (f.dialog->confirmation_edit())
+        f.dialog->confirmation_edit()->setText(QString(c.typed.constData(), c.typed.size()));
       f.dialog->ok_button()->click();
       EXPECT_TRUE(f.complaints.empty());
       const PasswordAnswer answer = f.dialog->TakeAnswer();

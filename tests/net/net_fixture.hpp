@@ -89,7 +89,7 @@ class FakeHost : public NetworkHost {
     std::lock_guard<std::mutex> g(lock_);
     messages_.push_back(std::string(title) + ": " + std::string(text));
   }
-  size_t GetPassword(PasswordBytes& password) override {
+  bool GetPassword(PasswordBytes& password) override {
     password_requests_.fetch_add(1);
     {
       // A prompt that stays open: handshake workers wait here until released.
@@ -100,11 +100,15 @@ class FakeHost : public NetworkHost {
         --waiting_prompts_;
       }
     }
-    if (refuse_password_.load()) return 0;
+    if (refuse_password_.load()) return false;
+    std::lock_guard<std::mutex> g(lock_);
     password.Assign(password_);
-    return password.size();
+    return !password.empty();
   }
-  void CopyKey(KeyRecord& out) override { out = key_; }
+  void CopyKey(KeyRecord& out) override {
+    std::lock_guard<std::mutex> g(lock_);
+    out = key_;
+  }
   void UserFound(const uint32_t* user_id) override {
     std::lock_guard<std::mutex> g(lock_);
     found_.emplace_back(user_id, user_id + kUserIdWords);
@@ -119,6 +123,12 @@ class FakeHost : public NetworkHost {
   }
 
   void RefusePassword(bool refuse) { refuse_password_.store(refuse); }
+  // Another key loaded (as the settings do); RestartNetwork takes it up.
+  void UseIdentity(const TestIdentity& identity) {
+    std::lock_guard<std::mutex> g(lock_);
+    key_ = identity.record;
+    password_ = identity.password;
+  }
   // While the prompt is open, every thread but the calling one that asks
   // for the password waits until CloseSlowPrompt.
   void OpenSlowPrompt() {
@@ -320,7 +330,10 @@ class Node {
     host.RefusePassword(false);
   }
 
-  const uint32_t* id() const { return endpoint->own_id; }
+  const uint32_t* id() const {
+    id_ = endpoint->own_id.Get();
+    return id_.data();
+  }
   uint16_t port() const { return EndpointPort(*endpoint); }
   // How others reach this node directly.
   PeerRef Ref() const { return RefAt(port()); }
@@ -364,6 +377,9 @@ class Node {
   FakeHost host;
   RecordingConsumers consumers;
   std::unique_ptr<NetworkEndpoint> endpoint;
+
+ private:
+  mutable OwnUserId::Words id_{};  // what id() points into
 };
 
 // A plain UDP socket on 127.0.0.1 for hand-made datagrams.

@@ -33,9 +33,8 @@ bool AppContactsSigner::SignContactsFile(const std::string& path) {
   KeyCopy key(ctx_);
   if (!key.record().loaded) return false;
   PasswordBytes password;
-  const size_t length = passwords_.GetPassword(password);
-  if (length == 0) return false;
-  return SignFile(path, key.record(), password.data(), length);
+  if (!passwords_.GetPassword(password)) return false;
+  return SignFile(path, key.record(), password.data(), password.size());
 }
 
 OwnIdentity AppOwnIdentity::Own() {

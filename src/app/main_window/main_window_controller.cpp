@@ -117,7 +117,13 @@ void MainWindowController::AutomaticAway() {
 void MainWindowController::SetPresence(Presence presence) {
   presence_ = presence;
   parts_.peers.SetAway(IsAway(presence));
-  parts_.events.TitleChanged(PresenceTitle(presence));
+  parts_.events.TitleChanged(title());
+}
+
+void MainWindowController::SetNetworkProblem(std::string_view problem) {
+  if (problem == network_problem_) return;
+  network_problem_ = problem;
+  parts_.events.TitleChanged(title());
 }
 
 void MainWindowController::CommandOnline() {

@@ -71,7 +71,7 @@ class MainWindowController {
   const std::vector<ContactRow>& rows() const { return rows_; }
   std::optional<size_t> selected_row() const;
   Presence presence() const { return presence_; }
-  std::string_view title() const { return PresenceTitle(presence_); }
+  std::string title() const { return MainTitle(presence_, network_problem_); }
   uint32_t locate_countdown() const { return countdown_; }
 
   // The person selected a row (or none); the tick keeps that contact
@@ -85,6 +85,10 @@ class MainWindowController {
   // "&Online" (Presence 0) and "&Away" (Presence 2).
   void CommandOnline();
   void CommandAway();
+
+  // Why the network cannot receive ("no key", "no password"), shown in the
+  // title until it can; empty once it does.
+  void SetNetworkProblem(std::string_view problem);
 
   // The contact popup menu of a row: nothing when the row's "ID" text is
   // not a UserId.
@@ -158,6 +162,7 @@ class MainWindowController {
   std::optional<size_t> shown_selection_;
   uint32_t countdown_ = kFirstLocateCountdown;
   Presence presence_ = Presence::kOnline;
+  std::string network_problem_;
   std::vector<ConnectionRequest> requests_;
 };
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace orv {
@@ -17,6 +18,13 @@ inline constexpr bool IsAway(Presence presence) { return presence != Presence::k
 
 inline constexpr std::string_view PresenceTitle(Presence presence) {
   return IsAway(presence) ? kTitleAway : kTitleOnline;
+}
+
+// The title while the network cannot receive: "ORV Telephone - not
+// connected: no key", whatever the presence; the presence title otherwise.
+inline std::string MainTitle(Presence presence, std::string_view network_problem) {
+  if (network_problem.empty()) return std::string(PresenceTitle(presence));
+  return "ORV Telephone - not connected: " + std::string(network_problem);
 }
 
 }  // namespace orv

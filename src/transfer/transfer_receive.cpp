@@ -63,7 +63,7 @@ bool FileTransferEngine::CommitDownload(TransferRecord& r) {
     if (error == 0) return true;
     if (error != EEXIST || r.chosen_path) return false;
     const std::string folder = FolderOf(r.path);
-    r.path = AutoPath(folder, r.name, &r);
+    SetPath(r, AutoPath(folder, r.name));
   }
   return false;
 }

@@ -184,6 +184,9 @@ class FileTransferEngine : public TransferMessageConsumer {
   AutoNames names_;  // the paths downloads are received into, and the numbers used
   uint32_t next_handle_ = 1;
   uint64_t ticks_ = 0;  // ticks so far: when blocks were sent and are due again
+  // When a completed download last swept its folder (system time, 100-ns).
+  static constexpr uint64_t kSweepInterval100ns = kAbandonedPartSeconds * 10'000'000;
+  uint64_t last_sweep_ = 0;
   std::deque<Effect> effects_;  // events and calls out, in order, run outside the lock
   std::atomic<bool> running_effects_{false};
 

@@ -149,6 +149,7 @@ class DhtEngine : public DhtNodeObserver, public DhtMessageConsumer {
   void OfferTable(KeywordSlot& slot);
   void StartSlot(KeywordSlot& slot);
   void StepSlot(KeywordSlot& slot, bool search);
+  void StoreSlot(KeywordSlot& slot);
   void StepSlots();
   void EndBootstrap();
 

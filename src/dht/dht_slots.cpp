@@ -44,12 +44,25 @@ void DhtEngine::StartSlot(KeywordSlot& slot) {
   for (uint32_t k = 0; k < slot.closest_count; ++k) slot.closest[k] = Send(slot.closest[k], KeyMessage(kFindValue, slot.key));
 }
 
+// The store step: the pair goes to the closest nodes, and the check
+// follows 11 passes later. Nodes met since the start compete too: the pair
+// goes to the closest this node knows of now.
+void DhtEngine::StoreSlot(KeywordSlot& slot) {
+  OfferTable(slot);
+  for (uint32_t k = 0; k < slot.closest_count; ++k) Send(slot.closest[k], KeyValueMessage(kStoreValue, slot.key, slot.value));
+  slot.stored_ms = clock_.NowMs();
+  slot.state = 2;
+  slot.countdown = kSlotCountdown;
+}
+
 // Publish slots cycle 0 -> 1 (store) -> 2 (check) -> 3 -> 0, a confirmation
-// in 3 sending them back to 2. Search slots start in 4 with their queries
-// sent and repeat the cycle's queries until a user is found; they never
-// store: a search that found nothing has nothing to store, and one that
-// found a user does not publish someone else's name.
+// in 3 sending them back to 2; a check due when the last store is half a
+// pair's lifetime old stores again instead. Search slots start in 4 with
+// their queries sent and repeat the cycle's queries until a user is found;
+// they never store: a search that found nothing has nothing to store, and
+// one that found a user does not publish someone else's name.
 void DhtEngine::StepSlot(KeywordSlot& slot, bool search) {
+  const bool publishes = !search && !IsZeroUserId(slot.value);
   switch (slot.state) {
     case 0:
       StartSlot(slot);
@@ -57,16 +70,18 @@ void DhtEngine::StepSlot(KeywordSlot& slot, bool search) {
       slot.countdown = kSlotCountdown;
       break;
     case 1:
-      if (!search && !IsZeroUserId(slot.value)) {
-        // Nodes met since the start compete too: the pair goes to the
-        // closest this node knows of now.
-        OfferTable(slot);
-        for (uint32_t k = 0; k < slot.closest_count; ++k) Send(slot.closest[k], KeyValueMessage(kStoreValue, slot.key, slot.value));
+      if (publishes) {
+        StoreSlot(slot);
+        break;
       }
       slot.state = 2;
       slot.countdown = kSlotCountdown;
       break;
     case 2:
+      if (publishes && clock_.NowMs() - slot.stored_ms >= kRestoreAfterMs) {
+        StoreSlot(slot);
+        break;
+      }
       for (uint32_t k = 0; k < slot.closest_count; ++k) Send(slot.closest[k], KeyMessage(kFindValue, slot.key));
       slot.state = 3;
       slot.countdown = kSlotCountdown;
@@ -98,9 +113,11 @@ void DhtEngine::ValueFound(const uint8_t* data, Pending& pending) {
   uint32_t key[kUserIdWords];
   uint32_t value[kUserIdWords];
   ReadKeyValue(data, key, value);
+  // Only the own pair confirms a publication: another user's pair under
+  // the same key says nothing of ours, which may have lapsed.
   for (size_t i = 0; i < publish_count_; ++i) {
     KeywordSlot& slot = publish_[i];
-    if (!SameUserId(slot.key, key)) continue;
+    if (!SameUserId(slot.key, key) || !SameUserId(slot.value, value)) continue;
     slot.countdown = kSlotCountdown;
     if (slot.state == 3) slot.state = 2;
   }

@@ -15,6 +15,10 @@ namespace orv {
 constexpr size_t kKeywordSlots = 4;
 constexpr size_t kSlotClosest = 3;
 constexpr uint32_t kSlotCountdown = 10;  // the next step runs 11 passes later
+// A publication the check cycle keeps confirming is stored again after
+// this long anyway: nodes that keep pairs for others let those go that
+// were not stored again within an hour.
+constexpr uint64_t kRestoreAfterMs = 30ull * 60 * 1000;
 
 struct KeywordSlot {
   uint32_t key[kUserIdWords] = {};
@@ -23,6 +27,7 @@ struct KeywordSlot {
   std::array<PeerRef, kSlotClosest> closest{};
   uint32_t closest_count = 0;
   uint32_t state = 0;   // 0..5, see StepSlot
+  uint64_t stored_ms = 0;  // publish slots: when the value was last stored
   bool found = false;   // a search slot that found its user: it steps no more
 };
 

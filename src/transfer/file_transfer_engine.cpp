@@ -77,16 +77,17 @@ void FileTransferEngine::StopFileTransfers() {
   if (thread_.joinable()) thread_.join();
   {
     Guard g(lock_);
-    for (auto& r : records_) {
-      r->file.Discard();
-      if (r->window_open) {
-        const uint32_t handle = r->handle;
+    records_.ForEach([this](TransferRecord& r) {
+      r.file.Discard();
+      Retire(r);
+      if (r.window_open) {
+        const uint32_t handle = r.handle;
         Defer([this, handle] {
           if (services_.events) services_.events->TransferClosed(handle);
         });
       }
-    }
-    records_.clear();
+    });
+    records_.Clear();
   }
   RunEffects();
 }
@@ -134,12 +135,6 @@ TransferView FileTransferEngine::View(const TransferRecord& r) {
       break;
   }
   return v;
-}
-
-TransferRecord* FileTransferEngine::ByHandle(uint32_t handle) {
-  for (auto& r : records_)
-    if (r->handle == handle) return r.get();
-  return nullptr;
 }
 
 // Must hold the engine lock.
@@ -207,7 +202,10 @@ uint32_t FileTransferEngine::NewIdentifier(const PeerRef& peer) {
     uint32_t id = 0;
     for (int i = 0; i < 3; ++i) id |= (WipeStep() & 0xff) << (8 * i);
     bool used = false;
-    for (const auto& r : records_) used |= r->id == id && SameUserId(r->peer.user_id, peer.user_id);
+    records_.WithId(peer.user_id, id, [&used](const TransferRecord&) {
+      used = true;
+      return false;
+    });
     if (!used) return id;
   }
 }
@@ -258,7 +256,7 @@ TransferStart FileTransferEngine::StartFileTransfer(const PeerRef& peer, const s
     }
     services_.sender->SendPayload(r->peer, kInnerFileTransfer, request.message.data(), request.length);
     Log("File transfer is started");
-    records_.push_back(std::move(r));
+    records_.Add(std::move(r));
   }
   RunEffects();
   return {StartError::kNone, handle};
@@ -266,18 +264,22 @@ TransferStart FileTransferEngine::StartFileTransfer(const PeerRef& peer, const s
 
 // Must hold the engine lock. The first free name in `folder`: the offered
 // name, then numbered 1, 2, 3 and so on. A name is taken when anything on
-// disk has it or another download is being received under it.
-std::string FileTransferEngine::AutoPath(const std::string& folder, const std::string& name,
-                                         const TransferRecord* self) {
-  auto taken = [&](const std::string& path) {
-    if (PathTaken(path)) return true;
-    for (const auto& r : records_)
-      if (r.get() != self && r->state == kTransferReceiving && r->path == path) return true;
-    return false;
-  };
-  std::string path = folder + "/" + name;
-  for (uint32_t n = 1; taken(path) && n < 100000; ++n) path = folder + "/" + NumberedName(name, n);
-  return path;
+// disk has it or another download of this process holds it.
+std::string FileTransferEngine::AutoPath(const std::string& folder, const std::string& name) {
+  return names_.FreePath(folder, name);
+}
+
+// Must hold the engine lock. The download is received into `path`; no
+// other automatic name is given that path while the record lives.
+void FileTransferEngine::SetPath(TransferRecord& r, const std::string& path) {
+  if (!r.path.empty()) names_.Release(r.path);
+  r.path = path;
+  names_.Hold(path);
+}
+
+// Must hold the engine lock. The record is about to go.
+void FileTransferEngine::Retire(TransferRecord& r) {
+  if (!r.path.empty()) names_.Release(r.path);
 }
 
 AcceptResult FileTransferEngine::AcceptIncomingFile(uint32_t handle, const std::optional<std::string>& chosen_path) {
@@ -290,11 +292,11 @@ AcceptResult FileTransferEngine::AcceptIncomingFile(uint32_t handle, const std::
     const std::string folder = WithoutTrailingSlash(settings.FileTransferPath);
     std::string path;
     if (chosen_path) path = *chosen_path;
-    else if (!folder.empty()) path = AutoPath(folder, r->name, r);
+    else if (!folder.empty()) path = AutoPath(folder, r->name);
     if (path.empty() || IsFolder(path) || !r->file.CreateBeside(path, r->id << 8 ^ r->handle)) {
       result = AcceptResult::kCantCreate;
     } else {
-      r->path = path;
+      SetPath(*r, path);
       r->chosen_path = chosen_path.has_value();
       r->timeout = kActiveTimeoutTicks;
       r->state = kTransferReceiving;
@@ -327,7 +329,7 @@ bool FileTransferEngine::CancelFileTransfer(uint32_t handle) {
 std::vector<TransferView> FileTransferEngine::ListTransfers() {
   Guard g(lock_);
   std::vector<TransferView> views;
-  for (const auto& r : records_) views.push_back(View(*r));
+  records_.ForEach([&](const TransferRecord& r) { views.push_back(View(r)); });
   return views;
 }
 

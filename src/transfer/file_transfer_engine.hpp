@@ -23,6 +23,8 @@
 
 #include "net/consumers.hpp"
 #include "net/payload_sender.hpp"
+#include "transfer/auto_names.hpp"
+#include "transfer/transfer_list.hpp"
 #include "transfer/transfer_ports.hpp"
 #include "transfer/transfer_record.hpp"
 #include "transfer/transfer_view.hpp"
@@ -34,6 +36,13 @@ inline constexpr std::string_view kTransferLogSource = "File Transfer";
 inline constexpr std::string_view kCantOpenText = "Can't open file for transfer";
 inline constexpr std::string_view kFileEmptyText = "File is empty";
 inline constexpr std::string_view kCantCreateText = "Can't create file";
+
+// What one peer can make this side keep: requests waiting for the person,
+// and incoming transfers in any state (running, or ended and still shown
+// for 30 s). A request beyond either is refused (code 3) without a record
+// or a window.
+constexpr size_t kMaxWaitingOffersPerPeer = 8;
+constexpr size_t kMaxIncomingPerPeer = 32;
 
 struct TransferServices {
   PayloadSender* sender = nullptr;       // required
@@ -123,7 +132,7 @@ class FileTransferEngine : public TransferMessageConsumer {
   uint64_t NowUs() { return services_.clock->MonotonicMicros(); }
   TransferSettings Settings();
   TransferView View(const TransferRecord& r);
-  TransferRecord* ByHandle(uint32_t handle);
+  TransferRecord* ByHandle(uint32_t handle) { return records_.ByHandle(handle); }
   void Defer(Effect effect);
   void RunEffects();
   void Refresh(TransferRecord& r);
@@ -131,11 +140,14 @@ class FileTransferEngine : public TransferMessageConsumer {
   void EndAs(TransferRecord& r, uint8_t state);
   void BeginCancel(TransferRecord& r);
   uint32_t NewIdentifier(const PeerRef& peer);
-  std::string AutoPath(const std::string& folder, const std::string& name, const TransferRecord* self);
+  std::string AutoPath(const std::string& folder, const std::string& name);
+  void SetPath(TransferRecord& r, const std::string& path);
+  void Retire(TransferRecord& r);
   void Reply(const PeerRef& to, uint32_t id, uint8_t code);
 
   // transfer_messages.cpp
   TransferRecord* Find(const PeerRef& sender, uint32_t id, uint8_t code);
+  bool RoomForOffer(const PeerRef& sender);
   void OnRequest(TransferRecord* r, const uint8_t* data, size_t length, const PeerRef& sender, bool accept_any);
   void OnBlock(TransferRecord* r, const uint8_t* data, size_t length, const PeerRef& sender, uint32_t id);
   void OnBlockAck(TransferRecord* r, const uint8_t* data, size_t length, const PeerRef& sender, uint32_t id);
@@ -168,9 +180,13 @@ class FileTransferEngine : public TransferMessageConsumer {
   std::unique_ptr<TransferClock> own_clock_;
 
   std::mutex lock_;  // the engine lock: the list and every record
-  std::vector<std::unique_ptr<TransferRecord>> records_;
+  TransferList records_;
+  AutoNames names_;  // the paths downloads are received into, and the numbers used
   uint32_t next_handle_ = 1;
   uint64_t ticks_ = 0;  // ticks so far: when blocks were sent and are due again
+  // When a completed download last swept its folder (system time, 100-ns).
+  static constexpr uint64_t kSweepInterval100ns = kAbandonedPartSeconds * 10'000'000;
+  uint64_t last_sweep_ = 0;
   std::deque<Effect> effects_;  // events and calls out, in order, run outside the lock
   std::atomic<bool> running_effects_{false};
 

@@ -11,6 +11,19 @@ std::string AfterLastSeparator(const std::string& text) {
   return cut == std::string::npos ? text : text.substr(cut + 1);
 }
 
+// Marks and overrides that change the direction text is shown in: with
+// them a name can show an extension it does not have ("gpj.exe" as
+// "exe.jpg"). C1 control characters go as well.
+bool HiddenFormatting(char16_t u) {
+  return (u >= 0x80 && u <= 0x9f) || u == 0x061c || u == 0x200e || u == 0x200f || (u >= 0x202a && u <= 0x202e) ||
+         (u >= 0x2066 && u <= 0x2069);
+}
+
+void ReplaceHiddenFormatting(std::u16string& units) {
+  for (char16_t& u : units)
+    if (HiddenFormatting(u)) u = u'_';
+}
+
 void ReplaceControls(std::string& text) {
   for (char& c : text) {
     const auto u = static_cast<unsigned char>(c);
@@ -54,6 +67,7 @@ std::string SafeReceivedName(const uint8_t* utf16le, size_t bytes) {
   std::u16string units = LeBytesToUtf16(utf16le, bytes);
   const size_t nul = units.find(u'\0');
   if (nul != std::u16string::npos) units.resize(nul);
+  ReplaceHiddenFormatting(units);
   std::string name = AfterLastSeparator(Utf16ToUtf8(units));
   ReplaceControls(name);
   TrimDotsAndSpaces(name);

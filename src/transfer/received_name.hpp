@@ -18,7 +18,9 @@ constexpr std::string_view kFallbackName = "received file";
 
 // The offered name (UTF-16LE bytes, an odd last byte dropped) as a safe
 // UTF-8 name: cut at the first NUL; unpaired surrogates become U+FFFD; only
-// what follows the last "/" or "\" is kept; control characters become "_";
+// what follows the last "/" or "\" is kept; control characters (C0, DEL,
+// C1) and the marks and overrides of text direction (U+061C, U+200E,
+// U+200F, U+202A..U+202E, U+2066..U+2069) become "_";
 // leading and trailing dots and spaces go (no "..", no hidden files); cut
 // to kMaxSafeNameBytes on a character boundary, keeping a short extension;
 // kFallbackName when empty.

@@ -25,15 +25,28 @@ void FileTransferEngine::HandleTransferMessage(const uint8_t* data, size_t lengt
 TransferRecord* FileTransferEngine::Find(const PeerRef& sender, uint32_t id, uint8_t code) {
   const CodeOrigin origin = OriginOf(code);
   TransferRecord* found = nullptr;
-  for (auto& r : records_) {
-    if (r->id != id || !SameUserId(r->peer.user_id, sender.user_id)) continue;
-    if (origin == CodeOrigin::kSender && r->sending) continue;
-    if (origin == CodeOrigin::kReceiver && !r->sending) continue;
-    const bool preferred = code == kFileCancelDone ? r->state == kTransferCancelling : !IsEnded(r->state);
-    if (!found || preferred) found = r.get();
-    if (preferred) break;
-  }
+  records_.WithId(sender.user_id, id, [&](TransferRecord& r) {
+    if (origin == CodeOrigin::kSender && r.sending) return true;
+    if (origin == CodeOrigin::kReceiver && !r.sending) return true;
+    const bool preferred = code == kFileCancelDone ? r.state == kTransferCancelling : !IsEnded(r.state);
+    if (!found || preferred) found = &r;
+    return !preferred;
+  });
   return found;
+}
+
+// Must hold the engine lock. Whether `sender` may make one more incoming
+// transfer here: a peer that offers more than a person can answer, or
+// opens transfers faster than they end, is refused beyond its share.
+bool FileTransferEngine::RoomForOffer(const PeerRef& sender) {
+  size_t waiting = 0;
+  size_t incoming = 0;
+  records_.WithPeer(sender.user_id, [&](const TransferRecord& r) {
+    if (r.sending) return;
+    ++incoming;
+    waiting += r.state == kTransferRequested;
+  });
+  return waiting < kMaxWaitingOffersPerPeer && incoming < kMaxIncomingPerPeer;
 }
 
 void FileTransferEngine::HandleFileMessage(const uint8_t* data, size_t length, const PeerRef& sender,
@@ -101,6 +114,10 @@ void FileTransferEngine::OnRequest(TransferRecord* r, const uint8_t* data, size_
     Reply(sender, id, kFileCancel);
     return;
   }
+  if (!RoomForOffer(sender)) {
+    Reply(sender, id, kFileRefuse);
+    return;
+  }
   auto record = std::make_unique<TransferRecord>();
   record->handle = next_handle_++;
   record->id = id;
@@ -119,13 +136,16 @@ void FileTransferEngine::OnRequest(TransferRecord* r, const uint8_t* data, size_
     Defer([this, view = std::move(view)] { services_.events->TransferAdded(view); });
   }
   // With `AutoReceiveFiles` the request is accepted as soon as it shows;
-  // a file that cannot be created leaves it open for the person.
-  Defer([this, handle] {
-    if (!Settings().AutoReceiveFiles) return;
+  // a file that cannot be created leaves it open for the person. An empty
+  // file (which no sender offers) waits for the person: it has nothing to
+  // receive and would only fill the downloads record and the folder.
+  const bool empty = record->size == 0;
+  Defer([this, handle, empty] {
+    if (empty || !Settings().AutoReceiveFiles) return;
     if (AcceptIncomingFile(handle) == AcceptResult::kCantCreate && services_.events)
       services_.events->ShowTransferMessage("Error", kCantCreateText);
   });
-  records_.push_back(std::move(record));
+  records_.Add(std::move(record));
   Log("Received request for file transfer");
 }
 

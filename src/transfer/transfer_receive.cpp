@@ -63,7 +63,7 @@ bool FileTransferEngine::CommitDownload(TransferRecord& r) {
     if (error == 0) return true;
     if (error != EEXIST || r.chosen_path) return false;
     const std::string folder = FolderOf(r.path);
-    r.path = AutoPath(folder, r.name, &r);
+    SetPath(r, AutoPath(folder, r.name));
   }
   return false;
 }
@@ -83,8 +83,13 @@ void FileTransferEngine::FinishReceive(TransferRecord& r) {
   const PeerRef sender = r.peer;
   const std::string path = r.path;
   const uint64_t now = Now();
-  Defer([this, sender, path, now] {
-    SweepAbandonedParts(FolderOf(path));
+  // The folder is read whole for abandoned temporary files, so not after
+  // every download: a folder of many files would make each one cost as
+  // much as the folder.
+  const bool sweep = now - last_sweep_ >= kSweepInterval100ns || now < last_sweep_;
+  if (sweep) last_sweep_ = now;
+  Defer([this, sender, path, now, sweep] {
+    if (sweep) SweepAbandonedParts(FolderOf(path));
     if (!services_.downloads) return;
     const std::u16string name = services_.peer_name ? services_.peer_name(sender) : std::u16string();
     services_.downloads->AddDownload(sender, path, name, now);

@@ -25,13 +25,7 @@ void FileTransferEngine::TransferTick() {
   {
     Guard g(lock_);
     ++ticks_;
-    for (size_t i = 0; i < records_.size();) {
-      if (TickRecord(*records_[i])) {
-        ++i;
-        continue;
-      }
-      records_.erase(records_.begin() + static_cast<std::ptrdiff_t>(i));
-    }
+    records_.KeepIf([this](TransferRecord& r) { return TickRecord(r); });
   }
   RunEffects();
 }
@@ -46,16 +40,15 @@ void FileTransferEngine::TimeOut(TransferRecord& r) {
 void FileTransferEngine::PeerSessionEnded(const PeerRef& peer) {
   {
     Guard g(lock_);
-    for (const auto& r : records_) {
-      if (!SameUserId(r->peer.user_id, peer.user_id)) continue;
-      const uint8_t s = r->state;
+    records_.WithPeer(peer.user_id, [this](TransferRecord& r) {
+      const uint8_t s = r.state;
       if (s == kTransferWaiting || s == kTransferRequested || s == kTransferSending || s == kTransferReceiving) {
         Log("The peer ended the session");
-        TimeOut(*r);
+        TimeOut(r);
       } else if (s == kTransferCancelling) {
-        EndAs(*r, kTransferCanceled);
+        EndAs(r, kTransferCanceled);
       }
-    }
+    });
   }
   RunEffects();
 }
@@ -132,6 +125,7 @@ bool FileTransferEngine::TickRecord(TransferRecord& r) {
         Defer([this, handle] { services_.events->TransferClosed(handle); });
       }
       Log("File transfer closed");
+      Retire(r);
       return false;
   }
   return true;

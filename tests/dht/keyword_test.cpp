@@ -111,6 +111,18 @@ TEST_F(SlotTest, ConfirmedPublicationStaysInTheCheckCycle) {
   EXPECT_GT(SentFor(kStoreValue, u"fox"), stores_elsewhere);
 }
 
+TEST_F(SlotTest, AnotherUsersPairDoesNotConfirmThePublication) {
+  Pass(23);  // asked, stored, checking (state 3)
+  const auto key = HashOf(u"red");
+  const PeerRef holder = NodeIn(255, 1);
+  const PeerRef other_user = NodeIn(128, 77);
+  for (int round = 0; round < 3; ++round) {
+    Receive(holder, Bytes(KeyValueMessage(kFindValueResp, key.data(), other_user.user_id)));
+    Pass(11);
+  }
+  EXPECT_GT(SentFor(kStoreValue, u"red"), 3u);  // published afresh
+}
+
 TEST_F(SlotTest, SearchAsksAtOnceAndNeverStoresWhatItHasNot) {
   engine->SearchByName(u"blue jay");
   EXPECT_EQ(SentFor(kFindValue, u"blue"), 3u);

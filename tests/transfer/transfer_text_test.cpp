@@ -74,6 +74,13 @@ TEST(ReceivedName, HostileNamesBecomeOnePlainName) {
       {u"bad\xd800name", "bad\xef\xbf\xbdname"},  // a lone surrogate becomes U+FFFD
       {u"line\nbreak\x7f", "line_break_"},
       {u" . hidden. ", "hidden"},
+      // Direction overrides and marks would show "gpj.exe" as "exe.jpg".
+      {u"photo\u202egpj.exe", "photo_gpj.exe"},
+      {u"\u202a\u202b\u202c\u202d\u202e.txt", "_____.txt"},
+      {u"a\u2066b\u2067c\u2068d\u2069e", "a_b_c_d_e"},
+      {u"x\u200ey\u200fz\u061c.pdf", "x_y_z_.pdf"},
+      {u"c1\u0085\u009b", "c1__"},
+      {u"caf\u00e9 \u05e9\u05dc\u05d5\u05dd.txt", "caf\xc3\xa9 \xd7\xa9\xd7\x9c\xd7\x95\xd7\x9d.txt"},
   };
   for (const auto& c : cases) EXPECT_EQ(Safe(c.offered), c.safe);
 }

@@ -34,7 +34,8 @@ bool Application::StopPasswordTimer() {
 
 bool Application::SaveNetworkFileStep() {
   if (!store_) return false;
-  SaveNetworkFile(*store_, settings_.Users);
+  const SaveOutcome saved = SaveNetworkFile(*store_, settings_.Users);
+  if (!saved) LogEvent("Main", "Can't save the network file " + settings_.Users + ": " + saved.reason);
   return true;
 }
 
@@ -53,7 +54,8 @@ bool Application::SaveDownloadsStep() {
   if (!store_ || !key.loaded) return false;
   PasswordBytes password;
   if (passwords_->GetPassword(password) == 0) return false;
-  SaveDownloads(*store_, settings_.Downloads, key, password.data(), password.size());
+  const SaveOutcome saved = SaveDownloads(*store_, settings_.Downloads, key, password.data(), password.size());
+  if (!saved) LogEvent("Main", "Can't save the downloads file " + settings_.Downloads + ": " + saved.reason);
   return true;
 }
 

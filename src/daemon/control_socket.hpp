@@ -14,6 +14,10 @@ namespace orv {
 // The control socket's file name in the profile directory.
 inline constexpr const char* kControlSocketName = "orvd.sock";
 
+// The line a client sends to say that it only listens to the events: the
+// node answers "ok" and never closes it as idle.
+inline constexpr const char* kListenLine = "events";
+
 // profile_dir + "/orvd.sock".
 std::string ControlSocketPath(const std::string& profile_dir);
 

@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QMenu>
+#include <QStatusBar>
 #include <QSystemTrayIcon>
 
 #include "app/main_window/contact_menu.hpp"
@@ -39,6 +40,11 @@ void MainWindow::SelectContactRow(size_t row) { list_->SelectRow(row); }
 
 void MainWindow::TitleChanged(std::string_view title) {
   setWindowTitle(QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size())));
+}
+
+// The status bar appears with its first line and stays once shown.
+void MainWindow::StatusTextChanged(std::string_view text) {
+  statusBar()->showMessage(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void MainWindow::ShowUserInfo(const UserInformation& info) {

@@ -1,6 +1,8 @@
 // The steps of the shutdown sequence, one function each, in their order.
 // Each acts only on what the start-up made (it may have stopped early) and
 // returns whether it did anything.
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "app/application.hpp"
@@ -132,7 +134,12 @@ bool Application::SaveSettingsStep() {
   if (hooks_.audio_levels) hooks_.audio_levels(settings_);
   settings_.Time = passwords_->Time();
   settings_.Remember = passwords_->Remember();
-  SaveSettings(settings_, paths_, [this](PasswordBytes& out) { return passwords_->GetPassword(out) != 0; });
+  errno = 0;
+  if (!SaveSettings(settings_, paths_, [this](PasswordBytes& out) { return passwords_->GetPassword(out) != 0; })) {
+    const int error = errno;
+    LogEvent("Main", "Can't save the settings file " + paths_.settings_file + ": " +
+                         (error != 0 ? std::strerror(error) : "it could not be read, so it is kept as it is"));
+  }
   return true;
 }
 

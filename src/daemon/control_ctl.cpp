@@ -52,6 +52,12 @@ int Exchange(int fd, LineReader& reader, const std::string& command, std::chrono
         break;
     }
     if (line.rfind("event ", 0) == 0) continue;
+    if (line.rfind("error", 0) == 0 && reader.ClosedNow()) {
+      // Not a reply: the node refused the connection (it closes it right
+      // after that line, and never after a reply).
+      std::fprintf(stderr, "orvd ctl: the node closed the connection: %s\n", line.substr(6).c_str());
+      return kExitTrouble;
+    }
     Print(line);
     if (line == "ok" || line.rfind("ok ", 0) == 0) return kExitOk;
     if (line.rfind("error", 0) == 0) return kExitCommandFailed;

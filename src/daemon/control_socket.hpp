@@ -49,6 +49,9 @@ class LineReader {
   // The next line without its line end; waits at most `limit` (negative:
   // without limit).
   Result Next(std::string& line, std::chrono::milliseconds limit);
+  // True when nothing is left to read and the other end has closed (or
+  // reset) the connection, as far as can be seen without waiting.
+  bool ClosedNow();
 
  private:
   int fd_;

@@ -285,5 +285,22 @@ TEST(ControlServer, TheClientNamesTheNodesReasonForClosing) {
   }
 }
 
+// A refusal is told from an error reply: the node closes right after it.
+TEST(ControlServer, TheClientSeesWhenTheNodeClosedRightAfterALine) {
+  int ends[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+  UniqueFd ours(ends[0]);
+  UniqueFd node(ends[1]);
+  LineReader reader(ours.get());
+  std::string line;
+  ASSERT_TRUE(WriteAll(node.get(), "error a reply\nerror too many control clients\n"));
+  ASSERT_EQ(reader.Next(line, kWait), LineReader::Result::kLine);
+  EXPECT_FALSE(reader.ClosedNow());  // another line waits
+  ASSERT_EQ(reader.Next(line, kWait), LineReader::Result::kLine);
+  EXPECT_FALSE(reader.ClosedNow());  // still open
+  node.Reset();
+  EXPECT_TRUE(reader.ClosedNow());
+}
+
 }  // namespace
 }  // namespace orv

@@ -1,6 +1,8 @@
 // The steps of the shutdown sequence, one function each, in their order.
 // Each acts only on what the start-up made (it may have stopped early) and
 // returns whether it did anything.
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 #include "app/application.hpp"
@@ -34,7 +36,8 @@ bool Application::StopPasswordTimer() {
 
 bool Application::SaveNetworkFileStep() {
   if (!store_) return false;
-  SaveNetworkFile(*store_, settings_.Users);
+  const SaveOutcome saved = SaveNetworkFile(*store_, settings_.Users);
+  if (!saved) LogEvent("Main", "Can't save the network file " + settings_.Users + ": " + saved.reason);
   return true;
 }
 
@@ -53,7 +56,8 @@ bool Application::SaveDownloadsStep() {
   if (!store_ || !key.loaded) return false;
   PasswordBytes password;
   if (!passwords_->GetPassword(password)) return false;
-  SaveDownloads(*store_, settings_.Downloads, key, password.data(), password.size());
+  const SaveOutcome saved = SaveDownloads(*store_, settings_.Downloads, key, password.data(), password.size());
+  if (!saved) LogEvent("Main", "Can't save the downloads file " + settings_.Downloads + ": " + saved.reason);
   return true;
 }
 
@@ -130,7 +134,12 @@ bool Application::SaveSettingsStep() {
   if (hooks_.audio_levels) hooks_.audio_levels(settings_);
   settings_.Time = passwords_->Time();
   settings_.Remember = passwords_->Remember();
-  SaveSettings(settings_, paths_, [this](PasswordBytes& out) { return passwords_->GetPassword(out); });
+  errno = 0;
+  if (!SaveSettings(settings_, paths_, [this](PasswordBytes& out) { return passwords_->GetPassword(out); })) {
+    const int error = errno;
+    LogEvent("Main", "Can't save the settings file " + paths_.settings_file + ": " +
+                         (error != 0 ? std::strerror(error) : "it could not be read, so it is kept as it is"));
+  }
   return true;
 }
 

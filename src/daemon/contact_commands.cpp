@@ -5,8 +5,10 @@
 namespace orv {
 namespace {
 
-Reply Result(CommandResult result, const uint32_t* user_id) {
+Reply Result(const MainWindowController& window, CommandResult result, const uint32_t* user_id) {
   switch (result) {
+    case CommandResult::kNotSaved:
+      return Reply::Error("done for this run, but the contact list was not saved: " + window.save_failure());
     case CommandResult::kDone:
       return Reply::Ok(Fields().UserId("user", user_id));
     case CommandResult::kNotContact:
@@ -26,7 +28,7 @@ CommandHandler OnPeer(Application& node, PeerCommand command) {
   return [&node, command](const CommandArgs& args) {
     MainWindowController* window = node.main_window();
     if (!window) return Reply::Error("the node has no contact list");
-    return Result((window->*command)(window->PeerForId(args.UserId(0))), args.UserId(0));
+    return Result(*window, (window->*command)(window->PeerForId(args.UserId(0))), args.UserId(0));
   };
 }
 
@@ -67,7 +69,7 @@ void AddContactCommands(CommandRegistry& registry, Application& node) {
                 OnPeer(node, &MainWindowController::RemoveFromList)});
   registry.Add({"rename", {UserIdArg(), TextArg("NAME")}, "renames the contact",
                 OnWindow(node, [](MainWindowController& w, const CommandArgs& args) {
-                  return Result(w.RenameTo(w.PeerForId(args.UserId(0)), args.Text(1)), args.UserId(0));
+                  return Result(w, w.RenameTo(w.PeerForId(args.UserId(0)), args.Text(1)), args.UserId(0));
                 })});
   registry.Add({"online", {}, "presence online", OnWindow(node, [](MainWindowController& w, const CommandArgs&) {
                   w.CommandOnline();
@@ -88,7 +90,7 @@ void AddContactCommands(CommandRegistry& registry, Application& node) {
                 })});
   registry.Add({"accept-request", {UserIdArg()}, "accepts the user's connection request (adds the contact)",
                 OnWindow(node, [](MainWindowController& w, const CommandArgs& args) {
-                  return Result(w.AcceptConnectionRequest(args.UserId(0)), args.UserId(0));
+                  return Result(w, w.AcceptConnectionRequest(args.UserId(0)), args.UserId(0));
                 })});
 }
 

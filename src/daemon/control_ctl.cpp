@@ -30,10 +30,14 @@ void Print(const std::string& line) {
   std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+void PrintClosed(LineReader& reader) {
+  std::fprintf(stderr, "orvd ctl: %s\n", ClosedConnectionText(reader).c_str());
+}
+
 // Sends one command and prints its reply; skips the events in between.
 int Exchange(int fd, LineReader& reader, const std::string& command, std::chrono::milliseconds limit) {
   if (!WriteAll(fd, command + "\n")) {
-    std::fprintf(stderr, "orvd ctl: the node closed the connection\n");
+    PrintClosed(reader);
     return kExitTrouble;
   }
   for (std::string line;;) {
@@ -42,19 +46,31 @@ int Exchange(int fd, LineReader& reader, const std::string& command, std::chrono
         std::fprintf(stderr, "orvd ctl: no reply in time\n");
         return kExitTrouble;
       case LineReader::Result::kClosed:
-        std::fprintf(stderr, "orvd ctl: the node closed the connection\n");
+        PrintClosed(reader);
         return kExitTrouble;
       case LineReader::Result::kLine:
         break;
     }
     if (line.rfind("event ", 0) == 0) continue;
+    if (line.rfind("error", 0) == 0 && reader.ClosedNow()) {
+      // Not a reply: the node refused the connection (it closes it right
+      // after that line, and never after a reply).
+      std::fprintf(stderr, "orvd ctl: the node closed the connection: %s\n", line.substr(6).c_str());
+      return kExitTrouble;
+    }
     Print(line);
     if (line == "ok" || line.rfind("ok ", 0) == 0) return kExitOk;
     if (line.rfind("error", 0) == 0) return kExitCommandFailed;
   }
 }
 
-int PrintEvents(LineReader& reader) {
+// Asks for events only, so that the node does not close the connection
+// as idle, and prints them.
+int PrintEvents(int fd, LineReader& reader) {
+  if (!WriteAll(fd, std::string(kListenLine) + "\n")) {
+    PrintClosed(reader);
+    return kExitTrouble;
+  }
   for (std::string line; reader.Next(line, std::chrono::milliseconds(-1)) == LineReader::Result::kLine;) {
     if (line.rfind("event ", 0) == 0) {
       Print(line);
@@ -80,6 +96,14 @@ int RunCommandsFromInput(int fd, LineReader& reader, std::chrono::milliseconds l
 }
 
 }  // namespace
+
+std::string ClosedConnectionText(LineReader& reader) {
+  // What the node wrote before it closed is in the socket already.
+  std::string line;
+  for (int i = 0; i < 64 && reader.Next(line, std::chrono::milliseconds(100)) == LineReader::Result::kLine; ++i)
+    if (line.rfind("error ", 0) == 0) return "the node closed the connection: " + line.substr(6);
+  return "the node closed the connection";
+}
 
 const char kCtlUsage[] =
     "Usage: orvd ctl [--profile DIR | --socket PATH] [--timeout SECONDS] COMMAND [ARG...]\n"
@@ -146,7 +170,7 @@ int RunCtl(const CtlOptions& options) {
     return kExitTrouble;
   }
   LineReader reader(fd.get());
-  if (options.events) return PrintEvents(reader);
+  if (options.events) return PrintEvents(fd.get(), reader);
   const std::chrono::milliseconds limit =
       options.timeout_seconds == 0 ? std::chrono::milliseconds(-1) : std::chrono::seconds(options.timeout_seconds);
   if (options.command.empty()) return RunCommandsFromInput(fd.get(), reader, limit);

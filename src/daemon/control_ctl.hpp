@@ -38,6 +38,13 @@ std::optional<CtlOptions> ParseCtlOptions(const std::vector<std::string>& args, 
 // The command line for the words: each quoted as it must be.
 std::string CommandLineFromWords(const std::vector<std::string>& words);
 
+class LineReader;
+
+// Why the connection ended, for the person: the node's own last error line
+// ("too many control clients", "no command for 30 s: ...") when it wrote
+// one before closing, read from what is left on the connection.
+std::string ClosedConnectionText(LineReader& reader);
+
 // Runs the client; the exit status.
 int RunCtl(const CtlOptions& options);
 

@@ -41,7 +41,9 @@ struct ControlServer::Client {
   bool discarding = false;   // dropping the rest of an overlong line
   bool read_closed = false;  // the client has sent all it will send
   bool broken = false;
+  bool listening = false;    // asked for events only: never idle
   uint64_t issued = 0;       // replies owed, counted by sequence number
+  std::chrono::steady_clock::time_point last_line;  // of the last complete line, or of the connection
 
   // Guarded by mutex (taken after the bus lock when an event comes).
   std::mutex mutex;
@@ -110,6 +112,10 @@ bool ControlServer::Open(const std::string& path, std::string& error) {
 
 void ControlServer::StopCommands() { stopping_ = true; }
 
+void ControlServer::Tick() {
+  if (waker_) waker_->Signal();
+}
+
 void ControlServer::Close(std::chrono::milliseconds flush_limit) {
   if (!thread_.joinable()) return;
   flush_deadline_ = std::chrono::steady_clock::now() + flush_limit;
@@ -134,11 +140,44 @@ bool ControlServer::Finished(Client& client) {
   return client.read_closed && client.delivered == client.issued && client.output.empty();
 }
 
+// A client waiting for replies is not idle; its idle time starts again
+// once they are all delivered.
+bool ControlServer::IdleCounts(Client& client) {
+  if (client.listening || client.read_closed || client.broken) return false;
+  std::lock_guard<std::mutex> lock(client.mutex);
+  return client.delivered == client.issued;
+}
+
+// Tells the clients idle for the limit why they go, and stops reading from
+// them (they go once that line is written). The milliseconds until the
+// next client would be idle that long, or -1 when none is counted.
+int ControlServer::CloseIdleClients() {
+  const auto now = limits_.clock();
+  const auto limit = limits_.idle_limit;
+  int next_ms = -1;
+  for (const auto& client : clients_) {
+    if (!IdleCounts(*client)) {
+      client->last_line = now;
+      continue;
+    }
+    const auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(now - client->last_line);
+    if (idle >= limit) {
+      const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit).count();
+      client->Event("error no command for " + std::to_string(seconds) + " s: connection closed");
+      client->read_closed = true;
+      continue;
+    }
+    const int left = static_cast<int>((limit - idle).count());
+    if (next_ms < 0 || left < next_ms) next_ms = left;
+  }
+  return next_ms;
+}
+
 void ControlServer::Run() {
   std::vector<pollfd> fds;
   for (;;) {
     const bool closing = closing_.load();
-    int timeout_ms = -1;
+    int timeout_ms = closing ? -1 : CloseIdleClients();
     if (closing) {
       bool flushed = true;
       for (const auto& client : clients_) {
@@ -204,6 +243,7 @@ void ControlServer::Accept() {
     client->context.base_dir = ProcessWorkingDirectory(peer.pid);
     client->waker = waker_;
     client->max_output = limits_.max_output;
+    client->last_line = limits_.clock();
     Client* raw = client.get();
     client->events = bus_.Subscribe([raw](const ControlEvent&, const std::string& line) { raw->Event(line); });
     clients_.push_back(std::move(client));
@@ -224,6 +264,7 @@ void ControlServer::ReadFrom(const std::shared_ptr<Client>& client) {
   std::string& input = client->input;
   input.append(chunk, static_cast<size_t>(n));
   for (size_t end; (end = input.find('\n')) != std::string::npos;) {
+    client->last_line = limits_.clock();
     std::string line = input.substr(0, end);
     input.erase(0, end + 1);
     if (client->discarding) {
@@ -248,6 +289,11 @@ void ControlServer::HandleLine(const std::shared_ptr<Client>& client, std::strin
   }
   if (IsBlankOrComment(line)) return;
   const uint64_t sequence = client->issued++;
+  if (line == kListenLine) {
+    client->listening = true;
+    client->Deliver(sequence, {"ok"});
+    return;
+  }
   if (stopping_) {
     client->Deliver(sequence, {kStoppingReply});
     return;

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -25,10 +26,16 @@
 namespace orv {
 
 struct ControlServerLimits {
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
   size_t max_clients = 16;       // more are refused with an error line
   size_t max_line = 64 * 1024;   // a longer command line is refused, and the rest of it dropped
   size_t max_output = 1 << 20;   // a client that lets this much go unread is disconnected
   uid_t allowed_uid = ::geteuid();
+  // A client that sends no complete command line for this long, while no
+  // reply is owed to it, is told so and disconnected (listeners excepted),
+  // so that forgotten connections cannot fill the places of the clients.
+  std::chrono::milliseconds idle_limit = std::chrono::seconds(30);
+  Clock clock = [] { return std::chrono::steady_clock::now(); };
 };
 
 class ControlServer {
@@ -52,12 +59,19 @@ class ControlServer {
 
   size_t ClientCount() const { return client_count_.load(); }
 
+  // Has the server thread look at the clients' idle time at once (it also
+  // does so by itself when the first time-out is due); for a clock that
+  // moves otherwise than the machine's.
+  void Tick();
+
  private:
   struct Client;
   struct Waker;
 
   void Run();
   bool Finished(Client& client);
+  bool IdleCounts(Client& client);
+  int CloseIdleClients();
   void Accept();
   void Refuse(int fd, const char* line);
   void ReadFrom(const std::shared_ptr<Client>& client);

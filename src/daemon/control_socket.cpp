@@ -142,6 +142,14 @@ LineReader::Result LineReader::Next(std::string& line, std::chrono::milliseconds
   }
 }
 
+bool LineReader::ClosedNow() {
+  if (!buffer_.empty()) return false;
+  char byte;
+  const ssize_t n = ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+  // A node that closes with our command unread resets the connection.
+  return n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR);
+}
+
 bool WriteAll(int fd, const std::string& data) {
   size_t done = 0;
   while (done < data.size()) {

@@ -14,6 +14,10 @@ namespace orv {
 // The control socket's file name in the profile directory.
 inline constexpr const char* kControlSocketName = "orvd.sock";
 
+// The line a client sends to say that it only listens to the events: the
+// node answers "ok" and never closes it as idle.
+inline constexpr const char* kListenLine = "events";
+
 // profile_dir + "/orvd.sock".
 std::string ControlSocketPath(const std::string& profile_dir);
 
@@ -45,6 +49,9 @@ class LineReader {
   // The next line without its line end; waits at most `limit` (negative:
   // without limit).
   Result Next(std::string& line, std::chrono::milliseconds limit);
+  // True when nothing is left to read and the other end has closed (or
+  // reset) the connection, as far as can be seen without waiting.
+  bool ClosedNow();
 
  private:
   int fd_;

@@ -39,6 +39,10 @@ void MainWindowLines::ContactRowsChanged(const std::vector<ContactRow>& rows) {
 
 void MainWindowLines::TitleChanged(std::string_view title) { bus_.Emit("title", Fields().Text("text", title)); }
 
+void MainWindowLines::StatusTextChanged(std::string_view text) {
+  bus_.Emit("status_bar", Fields().Text("text", text));
+}
+
 void MainWindowLines::ShowUserInfo(const UserInformation& info) { bus_.Emit("user_info", UserInfoFields(info)); }
 
 }  // namespace orv

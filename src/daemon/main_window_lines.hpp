@@ -18,6 +18,8 @@ class MainWindowLines final : public MainWindowEvents, public MainWindowPrompts 
   void PresenceMarkChanged(Presence) override {}
   void ShowUserInfo(const UserInformation& info) override;
   void ShowConnectionRequest(const ConnectionRequest&) override {}
+  // event status_bar text=... (empty once a save succeeds again)
+  void StatusTextChanged(std::string_view text) override;
 
   std::optional<std::string> AskRename(std::string_view, std::string_view) override { return std::nullopt; }
   std::optional<std::string> ChooseFileToSend() override { return std::nullopt; }

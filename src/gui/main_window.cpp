@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QMenu>
+#include <QStatusBar>
 #include <QSystemTrayIcon>
 
 #include "app/main_window/contact_menu.hpp"
@@ -42,6 +43,11 @@ void MainWindow::TitleChanged(std::string_view title) {
   const QString text = QString::fromUtf8(title.data(), static_cast<qsizetype>(title.size()));
   setWindowTitle(text);
   if (tray_) tray_->setToolTip(text);
+}
+
+// The status bar appears with its first line and stays once shown.
+void MainWindow::StatusTextChanged(std::string_view text) {
+  statusBar()->showMessage(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 void MainWindow::ShowUserInfo(const UserInformation& info) {

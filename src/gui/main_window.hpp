@@ -62,6 +62,7 @@ class MainWindow final : public QMainWindow, public MainWindowEvents, public Mai
   void PresenceMarkChanged(Presence presence) override;
   void ShowUserInfo(const UserInformation& info) override;
   void ShowConnectionRequest(const ConnectionRequest& request) override;
+  void StatusTextChanged(std::string_view text) override;
 
   // MainWindowPrompts.
   std::optional<std::string> AskRename(std::string_view original_name, std::string_view name) override;

@@ -17,6 +17,7 @@ enum class ReplaceResult {
   kShortWrite,  // writing, flushing or renaming failed; the old file stays
 };
 
+// On failure errno tells why (that of the step that failed).
 ReplaceResult ReplaceFileContent(const std::string& path, const uint8_t* data, size_t size, mode_t mode = 0600);
 
 }  // namespace orv

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "crypto/public_key.hpp"
+#include "identity/file_size_limit.hpp"
 #include "identity/replace_file.hpp"
 
 namespace orv {
@@ -14,7 +15,8 @@ bool ReadWhole(const std::string& path, std::vector<uint8_t>& out) {
   if (!f) return false;
   bool ok = std::fseek(f, 0, SEEK_END) == 0;
   const long size = ok ? std::ftell(f) : -1;
-  ok = ok && size >= 0 && std::fseek(f, 0, SEEK_SET) == 0;
+  // A file beyond any real size is neither signed nor checked.
+  ok = ok && size >= 0 && static_cast<uint64_t>(size) <= kMaxProfileFileBytes && std::fseek(f, 0, SEEK_SET) == 0;
   if (ok) {
     out.resize(static_cast<size_t>(size));
     ok = std::fread(out.data(), 1, out.size(), f) == out.size();

@@ -1,6 +1,9 @@
 #include "store/contact_store.hpp"
 
 #include <algorithm>
+#include <cerrno>
+
+#include "identity/replace_file.hpp"
 
 namespace orv {
 namespace {
@@ -19,6 +22,14 @@ void TakeNewer(NodeRecord& entry, NodeRecord& n) {
 }
 
 }  // namespace
+
+int ReplaceStoreFileContent(const std::string& path, std::string_view text) {
+  errno = 0;
+  const ReplaceResult result =
+      ReplaceFileContent(path, reinterpret_cast<const uint8_t*>(text.data()), text.size(), 0600);
+  if (result == ReplaceResult::kDone) return 0;
+  return errno != 0 ? errno : EIO;
+}
 
 void ContactStore::NoteNode(const PeerRef& node) { orv::NoteNode(*this, node); }
 

@@ -42,6 +42,22 @@ struct DownloadRecord {
   FileTime time = 0;                       // when the transfer finished
 };
 
+// Writes `text` as the whole new content of the file at `path` (0600),
+// replacing it only once complete: 0, or the error number that stopped it.
+// The store's files are written through this, so tests can make a disk
+// full or read-only.
+using StoreFileWriter = std::function<int(const std::string& path, std::string_view text)>;
+int ReplaceStoreFileContent(const std::string& path, std::string_view text);
+
+// What may be done with the contacts file on the disk. Only a file that
+// verified, or that this program wrote, is ever signed: signing a file
+// whose signature failed would make its hand-made authorizations genuine.
+enum class ContactsFileState {
+  kNotRead,   // none was read at start-up, and none written since
+  kTrusted,   // its signature verified at start-up, or this run saved it
+  kRejected,  // its signature failed, or it could not be read: never signed as it is
+};
+
 // The store record. Every list and record is guarded by `lock`; code that
 // reads the lists directly holds it (or uses the List* copies below).
 // Texts are UTF-8.
@@ -70,6 +86,8 @@ struct ContactStore final : public ContactObserver {
   // another name before the next save replaces them, so nothing stored is
   // lost.
   std::set<std::string> unreadable_files;
+  ContactsFileState contacts_file = ContactsFileState::kNotRead;
+  StoreFileWriter write_file = ReplaceStoreFileContent;
 };
 
 // A node was just heard: merged into the node list with the current time,

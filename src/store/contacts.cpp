@@ -45,13 +45,23 @@ ContactRecord* Find(ContactStore& store, const uint32_t* user_id) {
   return it == store.contacts.end() ? nullptr : &*it;
 }
 
+void SetFileState(ContactStore& store, ContactsFileState state) {
+  std::lock_guard guard(store.lock);
+  store.contacts_file = state;
+}
+
 }  // namespace
 
 bool LoadContacts(ContactStore& store, const std::string& path) {
   pugi::xml_document doc;
-  const XmlLoad result = LoadXmlFile(path, doc);
+  std::string reason;
+  const XmlLoad result = LoadXmlFile(path, doc, &reason);
   const pugi::xml_node root = doc.child("likes");
-  if (result == XmlLoad::kUnreadable || (result == XmlLoad::kLoaded && !root)) NoteUnreadableFile(store, path);
+  if (result == XmlLoad::kLoaded && !root) reason = "no \"likes\" element";
+  if (result == XmlLoad::kUnreadable || (result == XmlLoad::kLoaded && !root)) {
+    NoteUnreadableFile(store, path, reason);
+    SetFileState(store, ContactsFileState::kRejected);
+  }
   if (result != XmlLoad::kLoaded || !root) return false;
   std::vector<ContactRecord> read;
   for (const pugi::xml_node& node : root.children("node")) read.push_back(ReadContact(node));
@@ -61,14 +71,16 @@ bool LoadContacts(ContactStore& store, const std::string& path) {
   return true;
 }
 
-bool SaveContacts(ContactStore& store, const std::string& path) {
+SaveOutcome SaveContacts(ContactStore& store, const std::string& path) {
   pugi::xml_document doc;
   pugi::xml_node root = doc.append_child("likes");
   {
     std::lock_guard guard(store.lock);
     for (const ContactRecord& c : store.contacts) WriteContact(root, c);
   }
-  return ReplaceStoreFile(store, path, XmlDocumentText(doc, "\t"));
+  SaveOutcome outcome = ReplaceStoreFile(store, path, XmlDocumentText(doc, "\t"));
+  if (outcome) SetFileState(store, ContactsFileState::kTrusted);
+  return outcome;
 }
 
 ContactsStartup LoadContactsAtStartup(ContactStore& store, const std::string& path, const Certificate& own) {
@@ -76,11 +88,23 @@ ContactsStartup LoadContactsAtStartup(ContactStore& store, const std::string& pa
   result.loaded = LoadContacts(store, path);
   if (!result.loaded) return result;
   result.signature_valid = VerifyFileSignature(path, own);
+  SetFileState(store, result.signature_valid ? ContactsFileState::kTrusted : ContactsFileState::kRejected);
   if (!result.signature_valid) {
     ClearAuthorizations(store);
     result.warning = kWrongSignatureWarning;
+    if (store.log) store.log("Main", "The signature of " + path + " does not match: every authorization is ignored");
   }
   return result;
+}
+
+bool ContactsFileMayBeSigned(ContactStore& store) {
+  std::lock_guard guard(store.lock);
+  return store.contacts_file == ContactsFileState::kTrusted;
+}
+
+bool ContactsFileRejected(ContactStore& store) {
+  std::lock_guard guard(store.lock);
+  return store.contacts_file == ContactsFileState::kRejected;
 }
 
 void ClearAuthorizations(ContactStore& store) {

@@ -9,6 +9,7 @@
 
 #include "crypto/certificate.hpp"
 #include "store/contact_store.hpp"
+#include "store/save_outcome.hpp"
 
 namespace orv {
 
@@ -16,24 +17,34 @@ inline constexpr char kWrongSignatureWarning[] = "Wrong user list signature. All
 inline constexpr char kCannotSignWarning[] = "Can't create signature for user list";
 
 // Reads the contacts file and appends every contact whose UserId is not yet
-// in the list. False (and nothing loaded) for a missing file, a parse error
-// or a document without a top-level "likes".
+// in the list. False (and nothing loaded) for a missing file, a parse error,
+// a file beyond kMaxProfileFileBytes or a document without a top-level
+// "likes"; a file that is there but cannot be read is logged with the
+// reason and kept aside as "<path>.bad" at the next save.
 bool LoadContacts(ContactStore& store, const std::string& path);
 
-// Writes the contact list to the file, replacing it whole. False when
-// nothing could be written (the old file then stays as it was).
-bool SaveContacts(ContactStore& store, const std::string& path);
+// Writes the contact list to the file, replacing it whole. On failure
+// nothing was written (the old file stays as it was) and the outcome says
+// why. A file written here may be signed (ContactsFileState::kTrusted).
+SaveOutcome SaveContacts(ContactStore& store, const std::string& path);
 
 // The start-up load: LoadContacts, then, when it read the file, the check of
 // its signature against the user's own certificate. A signature that does
 // not verify (or is missing) clears every authorization for this run and
-// gives the warning text for the caller to show; the file stays as it is.
+// gives the warning text for the caller to show; the file stays as it is
+// but is never signed so (see ContactsFileState): at the next save or at
+// shutdown it is written anew from the list, without the authorizations.
 struct ContactsStartup {
   bool loaded = false;
   bool signature_valid = false;
   std::optional<std::string> warning;  // kWrongSignatureWarning, to be shown with the title "Warning"
 };
 ContactsStartup LoadContactsAtStartup(ContactStore& store, const std::string& path, const Certificate& own);
+
+// Whether the contacts file may be signed as it stands on the disk.
+bool ContactsFileMayBeSigned(ContactStore& store);
+// Whether the file read at start-up was rejected and not yet written anew.
+bool ContactsFileRejected(ContactStore& store);
 
 // Sets every contact's authorization to 0 (in memory only).
 void ClearAuthorizations(ContactStore& store);

@@ -2,8 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <vector>
 
+#include "identity/file_size_limit.hpp"
 #include "identity/key_file.hpp"
 #include "identity/secret_file.hpp"
 #include "store/field_text.hpp"
@@ -46,9 +48,11 @@ void WriteDownload(pugi::xml_node& root, const DownloadRecord& d) {
   node.append_attribute("time") = TimeText(d.time).c_str();
 }
 
-bool FileHasContent(const std::string& path) {
+// The file's size; nothing when there is no file.
+std::optional<uint64_t> FileSize(const std::string& path) {
   struct stat st;
-  return ::stat(path.c_str(), &st) == 0 && st.st_size > 0;
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return static_cast<uint64_t>(st.st_size);
 }
 
 }  // namespace
@@ -99,12 +103,17 @@ bool RemoveDownloadRecord(ContactStore& store, const DownloadRecord& record) {
 bool LoadDownloads(ContactStore& store, const std::string& path, const KeyRecord& record, const uint8_t* password,
                    size_t length) {
   if (!record.loaded || length == 0) return false;
+  const std::optional<uint64_t> size = FileSize(path);
+  if (size && *size > kMaxProfileFileBytes) {
+    NoteUnreadableFile(store, path, OversizedFileReason(*size));
+    return false;
+  }
   pugi::xml_document doc;
   const bool parsed = LoadEncryptedXml(path, doc, record, password, length);
   const pugi::xml_node root = doc.child("downloads");
   if (!parsed || !root) {
     // Written under another key, damaged, or not ours: kept, not overwritten.
-    if (FileHasContent(path)) NoteUnreadableFile(store, path);
+    if (size && *size > 0) NoteUnreadableFile(store, path, "not a downloads record of this key, or damaged");
     return false;
   }
   std::vector<LoadedDownload> read;
@@ -113,20 +122,22 @@ bool LoadDownloads(ContactStore& store, const std::string& path, const KeyRecord
   return true;
 }
 
-bool SaveDownloads(ContactStore& store, const std::string& path, const KeyRecord& record, const uint8_t* password,
-                   size_t length) {
-  if (!record.loaded || length == 0) return false;
+SaveOutcome SaveDownloads(ContactStore& store, const std::string& path, const KeyRecord& record,
+                          const uint8_t* password, size_t length) {
+  if (!record.loaded || length == 0) return SaveOutcome::Failed("no key or no password");
   pugi::xml_document doc;
   pugi::xml_node root = doc.append_child("downloads");
   {
     std::lock_guard guard(store.lock);
     for (const DownloadRecord& d : store.downloads) WriteDownload(root, d);
   }
-  if (!KeepUnreadableFileAside(store, path)) return false;
-  if (!SaveEncryptedXml(path, doc, record, password, length)) return false;
+  errno = 0;
+  if (!KeepUnreadableFileAside(store, path)) return SaveOutcome::Failed("the unreadable file could not be kept aside");
+  if (!SaveEncryptedXml(path, doc, record, password, length))
+    return errno != 0 ? SaveOutcome::FromError(errno) : SaveOutcome::Failed("wrong password");
   // The record reveals whom the user talks to: owner only.
   ::chmod(path.c_str(), 0600);
-  return true;
+  return SaveOutcome::Done();
 }
 
 }  // namespace orv

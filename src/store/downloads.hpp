@@ -11,6 +11,7 @@
 
 #include "crypto/key_protection.hpp"
 #include "store/contact_store.hpp"
+#include "store/save_outcome.hpp"
 
 namespace orv {
 
@@ -39,14 +40,16 @@ bool RemoveDownloadRecord(ContactStore& store, const DownloadRecord& record);
 
 // Reads the downloads file with the user's key and password and adds its
 // records in file order. False (nothing loaded) without a key or password,
-// for a missing file, a wrong key or a document that does not parse; a file
-// that exists but cannot be read is kept aside before the next save.
+// for a missing file, a wrong key, a document that does not parse or a file
+// beyond kMaxProfileFileBytes (not read at all); a file that exists but
+// cannot be read is logged and kept aside before the next save.
 bool LoadDownloads(ContactStore& store, const std::string& path, const KeyRecord& record, const uint8_t* password,
                    size_t length);
 
 // Writes the download list under a fresh salt, replacing the file whole
-// (mode 0600). Without a key or a password the file stays as it was.
-bool SaveDownloads(ContactStore& store, const std::string& path, const KeyRecord& record, const uint8_t* password,
+// (mode 0600). Without a key or a password the file stays as it was. On
+// failure the outcome says why.
+SaveOutcome SaveDownloads(ContactStore& store, const std::string& path, const KeyRecord& record, const uint8_t* password,
                    size_t length);
 
 }  // namespace orv

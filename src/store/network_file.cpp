@@ -42,9 +42,11 @@ void WriteNode(pugi::xml_node& root, const NodeRecord& n) {
 // Reads the file, or the built-in document when it gives no "users".
 std::vector<NodeRecord> ReadNetworkDocument(ContactStore& store, const std::string& path) {
   pugi::xml_document doc;
-  const XmlLoad result = LoadXmlFile(path, doc);
+  std::string reason;
+  const XmlLoad result = LoadXmlFile(path, doc, &reason);
+  if (result == XmlLoad::kLoaded && !doc.child("users")) reason = "no \"users\" element";
   if (result == XmlLoad::kUnreadable || (result == XmlLoad::kLoaded && !doc.child("users")))
-    NoteUnreadableFile(store, path);
+    NoteUnreadableFile(store, path, reason);
   if (result != XmlLoad::kLoaded || !doc.child("users")) BuiltInBootstrapDocument(doc);
   std::vector<NodeRecord> nodes;
   for (const pugi::xml_node& node : doc.child("users").children("node")) nodes.push_back(ReadNode(node));
@@ -114,7 +116,7 @@ size_t LoadNetworkFile(ContactStore& store, const LoadedNodeSink& note, const st
   return loaded.size();
 }
 
-bool SaveNetworkFile(ContactStore& store, const std::string& path) {
+SaveOutcome SaveNetworkFile(ContactStore& store, const std::string& path) {
   const FileTime now = store.clock();
   const FileTime cutoff = now > kNodeKeepTime ? now - kNodeKeepTime : 0;
   pugi::xml_document doc;

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "store/contact_store.hpp"
+#include "store/save_outcome.hpp"
 
 namespace orv {
 
@@ -48,7 +49,7 @@ size_t LoadNetworkFile(ContactStore& store, const LoadedNodeSink& note, const st
 
 // Writes the node list: the first 1000 written nodes whatever their age,
 // then only nodes heard within the last 30 days. The file is replaced
-// whole; false when nothing could be written.
-bool SaveNetworkFile(ContactStore& store, const std::string& path);
+// whole; on failure nothing was written and the outcome says why.
+SaveOutcome SaveNetworkFile(ContactStore& store, const std::string& path);
 
 }  // namespace orv

@@ -2,9 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
-#include "identity/replace_file.hpp"
+#include "identity/file_size_limit.hpp"
 
 namespace orv {
 namespace {
@@ -25,12 +27,23 @@ bool Exists(const std::string& path) {
 
 constexpr int kMaxAsideNames = 100;
 
+void SetReason(std::string* reason, std::string text) {
+  if (reason) *reason = std::move(text);
+}
+
 }  // namespace
 
-XmlLoad LoadXmlFile(const std::string& path, pugi::xml_document& doc) {
+XmlLoad LoadXmlFile(const std::string& path, pugi::xml_document& doc, std::string* reason) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0 || st.st_size == 0) return XmlLoad::kMissing;
-  return doc.load_file(path.c_str()) ? XmlLoad::kLoaded : XmlLoad::kUnreadable;
+  if (static_cast<uint64_t>(st.st_size) > kMaxProfileFileBytes) {
+    SetReason(reason, OversizedFileReason(static_cast<uint64_t>(st.st_size)));
+    return XmlLoad::kUnreadable;
+  }
+  const pugi::xml_parse_result parsed = doc.load_file(path.c_str());
+  if (parsed) return XmlLoad::kLoaded;
+  SetReason(reason, std::string(parsed.description()) + " at byte " + std::to_string(parsed.offset));
+  return XmlLoad::kUnreadable;
 }
 
 std::string XmlDocumentText(const pugi::xml_document& doc, const char* indent, pugi::xml_encoding encoding) {
@@ -40,9 +53,12 @@ std::string XmlDocumentText(const pugi::xml_document& doc, const char* indent, p
   return text;
 }
 
-void NoteUnreadableFile(ContactStore& store, const std::string& path) {
-  std::lock_guard guard(store.lock);
-  store.unreadable_files.insert(path);
+void NoteUnreadableFile(ContactStore& store, const std::string& path, const std::string& reason) {
+  {
+    std::lock_guard guard(store.lock);
+    store.unreadable_files.insert(path);
+  }
+  if (store.log) store.log("Main", "Can't read " + path + ": " + reason + "; it is kept aside at the next save");
 }
 
 bool KeepUnreadableFileAside(ContactStore& store, const std::string& path) {
@@ -69,10 +85,14 @@ bool KeepUnreadableFileAside(ContactStore& store, const std::string& path) {
   return true;
 }
 
-bool ReplaceStoreFile(ContactStore& store, const std::string& path, const std::string& text) {
-  if (!KeepUnreadableFileAside(store, path)) return false;
-  return ReplaceFileContent(path, reinterpret_cast<const uint8_t*>(text.data()), text.size(), 0600) ==
-         ReplaceResult::kDone;
+SaveOutcome ReplaceStoreFile(ContactStore& store, const std::string& path, const std::string& text) {
+  errno = 0;
+  if (!KeepUnreadableFileAside(store, path)) {
+    const int error = errno;
+    return SaveOutcome::Failed("the unreadable file could not be kept aside" +
+                               (error != 0 ? ": " + std::string(std::strerror(error)) : std::string()));
+  }
+  return SaveOutcome::FromError(store.write_file(path, text));
 }
 
 }  // namespace orv

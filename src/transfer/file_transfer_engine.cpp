@@ -134,6 +134,8 @@ TransferView FileTransferEngine::View(const TransferRecord& r) {
       v.text = StateText(r.state);
       break;
   }
+  if (!r.reason.empty() && (r.state == kTransferCancelling || r.state == kTransferCanceled))
+    v.text += ": " + r.reason;
   return v;
 }
 

@@ -55,7 +55,7 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
 }  // namespace
 
 TransferFile::TransferFile(TransferFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), temp_path_(std::move(other.temp_path_)) {
+    : fd_(std::exchange(other.fd_, -1)), error_(other.error_), temp_path_(std::move(other.temp_path_)) {
   other.temp_path_.clear();
 }
 
@@ -63,6 +63,7 @@ TransferFile& TransferFile::operator=(TransferFile&& other) noexcept {
   if (this != &other) {
     Discard();
     fd_ = std::exchange(other.fd_, -1);
+    error_ = other.error_;
     temp_path_ = std::move(other.temp_path_);
     other.temp_path_.clear();
   }
@@ -115,7 +116,10 @@ bool TransferFile::Write(const uint8_t* data, size_t n) {
   while (put < n) {
     const ssize_t w = ::write(fd_, data + put, n - put);
     if (w < 0 && errno == EINTR) continue;
-    if (w <= 0) return false;
+    if (w <= 0) {
+      error_ = w == 0 ? ENOSPC : errno;
+      return false;
+    }
     put += static_cast<size_t>(w);
   }
   return true;

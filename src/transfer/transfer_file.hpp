@@ -30,6 +30,7 @@ class TransferFile {
   // Receiver: creates a new, empty temporary file (mode 0600) in the folder
   // of `target`, named after `tag`.
   bool CreateBeside(const std::string& target, uint32_t tag);
+  // False when not all was written; error() then tells why.
   bool Write(const uint8_t* data, size_t n);
   // Gives the temporary file the name `target`: replacing a file of that
   // name when `replace` is set, else failing with EEXIST when one exists.
@@ -37,12 +38,16 @@ class TransferFile {
   int Commit(const std::string& target, bool replace);
 
   bool IsOpen() const { return fd_ >= 0; }
+  // The error number of the last Write that failed (ENOSPC when the disk
+  // took nothing).
+  int error() const { return error_; }
   const std::string& TemporaryPath() const { return temp_path_; }
   // Closes the file; an uncommitted temporary file is deleted.
   void Discard();
 
  private:
   int fd_ = -1;
+  int error_ = 0;
   std::string temp_path_;  // while a temporary file exists
 };
 

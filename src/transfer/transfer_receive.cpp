@@ -2,6 +2,7 @@
 // early blocks kept in the slots until their turn, every stored or repeated
 // block acknowledged, and the file given its name after the last block.
 #include <cerrno>
+#include <cstring>
 
 #include "app/event_log.hpp"
 #include "net/dispatch.hpp"
@@ -19,7 +20,10 @@ void FileTransferEngine::Acknowledge(TransferRecord& r, uint64_t block) {
 // Must hold the engine lock.
 bool FileTransferEngine::WriteBlock(TransferRecord& r, const uint8_t* message, size_t length) {
   if (r.file.Write(message + kMessageHeaderBytes, length - kMessageHeaderBytes)) return true;
-  BeginCancel(r);  // the disk is full or gone: stop here, without a partial file
+  // The disk is full or gone: stop here, without a partial file, and say why.
+  r.reason = std::strerror(r.file.error());
+  Log("Can't write the received file " + r.file.TemporaryPath() + ": " + r.reason);
+  BeginCancel(r);
   return false;
 }
 

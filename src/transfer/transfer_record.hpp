@@ -38,6 +38,7 @@ struct TransferRecord {
   std::string path;          // receiver: the full target path once accepted
   bool chosen_path = false;  // the person chose `path` (and agreed to replace a file there)
   uint8_t state = 0;
+  std::string reason;        // why this side stopped it, when the disk failed it ("No space left on device")
   uint32_t id = 0;           // low 24 bits
   PeerRef peer;
   TransferWindow window;

@@ -3,10 +3,13 @@
 // thread under the contacts save lock, and the user information.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "app/main_window/app_identity_parts.hpp"
 #include "identity/signed_file.hpp"
 #include "main_window_fixture.hpp"
 #include "store/contacts.hpp"
+#include "support/log_capture.hpp"
 #include "support/test_identity.hpp"
 
 namespace orv {
@@ -318,6 +321,7 @@ TEST(ContactCommands, SigningWaitsForTheSaveLock) {
 
 TEST(ContactCommands, ShutdownSigningWarnsWhenItFails) {
   MainWindowFixture f;
+  f.store.contacts_file = ContactsFileState::kTrusted;  // it verified at start-up
   EXPECT_TRUE(f.controller.SignContactsAtShutdown());
   EXPECT_TRUE(f.ui.messages().empty());
   f.signer.result = false;
@@ -360,6 +364,89 @@ TEST(ContactCommands, AuthorizationIsSignedWithTheUsersKey) {
   EXPECT_EQ(me.name, "Alice");
   EXPECT_EQ(Id(me.user_id), Id(alice.record.certificate.user_id));
   EXPECT_EQ(me.external_ipv4, 0x7F000001u);
+}
+
+// The contact commands of one run of a node with Alice's key: the real
+// signer, with her password held.
+struct SigningRun {
+  explicit SigningRun(MainWindowFixture& f)
+      : ctx(AppContext::Create(f.ui)),
+        passwords(*ctx, f.ui, [] {}),
+        signer(*ctx, passwords),
+        saver(f.store, signer),
+        controller(MainWindowParts{f.settings, f.store, f.ui, f.events, f.prompts, f.peers, f.sender, f.locator,
+                                   f.conversations, f.transfers, f.idle, f.own, saver}) {
+    ctx->key() = test::Alice().record;
+    passwords.Cache(PasswordBytes(test::Alice().password));
+  }
+  std::unique_ptr<AppContext> ctx;
+  PasswordService passwords;
+  AppContactsSigner signer;
+  ContactsSaver saver;
+  MainWindowController controller;
+};
+
+// Bob authorized by hand in a signed file. The start warns and ignores the
+// authorization; the exit writes the list anew without it before signing;
+// the next start verifies the file, and Bob is still not authorized.
+TEST(ContactCommands, TamperedFileIsNeverSignedAsItWasRead) {
+  const Certificate& alice = test::Alice().record.certificate;
+  MainWindowFixture first;
+  {
+    SigningRun run(first);
+    first.AddStoredContact(kBob, "Bob", "Bob", false);
+    ASSERT_EQ(run.controller.AddContact(kBob), CommandResult::kDone);
+    run.saver.WaitForSigning();
+  }
+  std::string text = ReadWholeFile(first.settings.Likes);
+  const size_t at = text.find("trust=\"false\"");
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, 13, "trust=\"true\" ");
+  test::WriteWholeFile(first.settings.Likes, text);
+
+  MainWindowFixture second;
+  second.settings.Likes = first.settings.Likes;
+  {
+    SigningRun run(second);
+    EXPECT_TRUE(LoadContactsAtStartup(second.store, second.settings.Likes, alice).warning);
+    EXPECT_FALSE(IsAuthorizedContact(second.store, kBob.user_id));
+    EXPECT_TRUE(run.controller.SignContactsAtShutdown());
+  }
+  EXPECT_EQ(ReadWholeFile(first.settings.Likes).find("trust=\"true\""), std::string::npos);
+
+  ContactStore third;
+  const ContactsStartup start = LoadContactsAtStartup(third, first.settings.Likes, alice);
+  EXPECT_TRUE(start.signature_valid);
+  EXPECT_FALSE(start.warning);
+  ASSERT_TRUE(IsContact(third, kBob.user_id));
+  EXPECT_FALSE(IsAuthorizedContact(third, kBob.user_id));
+}
+
+// A save that fails (here a read-only disk, through the store's file
+// writer) is logged and shown with its reason, the command says so, the
+// change holds for the run and nothing is signed; the next change saves
+// the whole list and clears the status line.
+TEST(ContactCommands, FailedSaveIsLoggedShownAndTriedAgain) {
+  test::LogCapture log;
+  MainWindowFixture f;
+  f.AddStoredContact(kBob, "Bob", "Bob", false);
+  f.store.write_file = [](const std::string&, std::string_view) { return EROFS; };
+  EXPECT_EQ(f.controller.RenameTo(kBob, "Robert"), CommandResult::kNotSaved);
+  EXPECT_EQ(f.controller.save_failure(), "Read-only file system");
+  EXPECT_EQ(f.events.status_texts, (std::vector<std::string>{"Can't save the contact list: Read-only file system"}));
+  EXPECT_EQ(log.Messages("Main"), (std::vector<std::string>{"Can't save the contact list to " + f.settings.Likes +
+                                                           ": Read-only file system"}));
+  EXPECT_EQ(FindContact(f.store, kBob.user_id)->name, "Robert");
+  f.saver.WaitForSigning();
+  EXPECT_TRUE(f.signer.signed_paths().empty());
+
+  f.store.write_file = ReplaceStoreFileContent;
+  EXPECT_EQ(f.controller.AuthorizeConfirmed(kBob), CommandResult::kDone);
+  EXPECT_EQ(f.controller.save_failure(), "");
+  EXPECT_EQ(f.events.status_texts.back(), "");
+  const std::string saved = Likes(f);
+  EXPECT_NE(saved.find("name=\"Robert\""), std::string::npos);
+  EXPECT_NE(saved.find("trust=\"true\""), std::string::npos);
 }
 
 }  // namespace

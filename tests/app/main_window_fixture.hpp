@@ -175,6 +175,7 @@ class RecordingEvents final : public MainWindowEvents {
   void PresenceMarkChanged(Presence presence) override { marks.push_back(presence); }
   void ShowUserInfo(const UserInformation& info) override { infos.push_back(info); }
   void ShowConnectionRequest(const ConnectionRequest& request) override { requests.push_back(request); }
+  void StatusTextChanged(std::string_view text) override { status_texts.emplace_back(text); }
 
   std::vector<ContactRow> rows;
   int row_changes = 0;
@@ -183,6 +184,7 @@ class RecordingEvents final : public MainWindowEvents {
   std::vector<Presence> marks;
   std::vector<UserInformation> infos;
   std::vector<ConnectionRequest> requests;
+  std::vector<std::string> status_texts;
 };
 
 class ScriptedPrompts final : public MainWindowPrompts {

@@ -13,11 +13,13 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
 #include "app/event_loop_dispatcher.hpp"
 #include "daemon/command_runner.hpp"
+#include "daemon/control_ctl.hpp"
 #include "daemon/control_socket.hpp"
 #include "support/temp_dir.hpp"
 
@@ -211,6 +213,93 @@ TEST(ControlServer, ShutdownAnswersStoppingFlushesAndRemovesTheSocket) {
   EXPECT_EQ(client.Line(), "event bye");
   EXPECT_TRUE(client.Closed());
   EXPECT_FALSE(std::filesystem::exists(f.path));
+}
+
+// A clock the test moves.
+struct TestClock {
+  std::mutex lock;
+  std::chrono::steady_clock::time_point now{};
+  void Advance(std::chrono::milliseconds by) {
+    std::lock_guard<std::mutex> g(lock);
+    now += by;
+  }
+  ControlServerLimits::Clock Reader() {
+    return [this] {
+      std::lock_guard<std::mutex> g(lock);
+      return now;
+    };
+  }
+};
+
+// Connections without a command for the idle limit are told why and
+// closed, so they cannot keep the places of the clients; one that is
+// listening to the events, or that sent a command since, stays.
+TEST(ControlServer, IdleClientsAreClosedAndTheirPlacesFreed) {
+  TestClock clock;
+  ControlServerLimits limits;
+  limits.max_clients = 3;
+  limits.clock = clock.Reader();
+  ServerFixture f(limits);
+  Client idle(f.path), listener(f.path), busy(f.path);
+  ASSERT_TRUE(f.WaitForClients(3));
+  EXPECT_EQ(listener.Ask(kListenLine), "ok");
+  Client refused(f.path);
+  EXPECT_EQ(refused.Line(), "error too many control clients");
+
+  clock.Advance(milliseconds(29000));
+  EXPECT_EQ(busy.Ask("say still here"), "ok said=\"still here\"");
+  clock.Advance(milliseconds(1000));
+  f.server->Tick();
+  EXPECT_EQ(idle.Line(), "error no command for 30 s: connection closed");
+  EXPECT_TRUE(idle.Closed());
+  ASSERT_TRUE(f.WaitForClients(2));
+
+  Client next(f.path);
+  EXPECT_EQ(next.Ask("say in"), "ok said=in");
+  f.bus.Emit("ping");
+  EXPECT_EQ(listener.Line(), "event ping");
+  EXPECT_EQ(busy.Ask("say on"), "ok said=on");
+}
+
+// `orvd ctl` names the node's reason when the node closed the connection.
+TEST(ControlServer, TheClientNamesTheNodesReasonForClosing) {
+  const struct {
+    const char* written;
+    const char* text;
+  } cases[] = {
+      {"error too many control clients\n", "the node closed the connection: too many control clients"},
+      {"event ping\nerror no command for 30 s: connection closed\n",
+       "the node closed the connection: no command for 30 s: connection closed"},
+      {"", "the node closed the connection"},
+  };
+  for (const auto& c : cases) {
+    int ends[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+    UniqueFd ours(ends[0]);
+    {
+      UniqueFd node(ends[1]);
+      ASSERT_TRUE(WriteAll(node.get(), c.written));
+    }
+    LineReader reader(ours.get());
+    EXPECT_EQ(ClosedConnectionText(reader), c.text);
+  }
+}
+
+// A refusal is told from an error reply: the node closes right after it.
+TEST(ControlServer, TheClientSeesWhenTheNodeClosedRightAfterALine) {
+  int ends[2];
+  ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, ends), 0);
+  UniqueFd ours(ends[0]);
+  UniqueFd node(ends[1]);
+  LineReader reader(ours.get());
+  std::string line;
+  ASSERT_TRUE(WriteAll(node.get(), "error a reply\nerror too many control clients\n"));
+  ASSERT_EQ(reader.Next(line, kWait), LineReader::Result::kLine);
+  EXPECT_FALSE(reader.ClosedNow());  // another line waits
+  ASSERT_EQ(reader.Next(line, kWait), LineReader::Result::kLine);
+  EXPECT_FALSE(reader.ClosedNow());  // still open
+  node.Reset();
+  EXPECT_TRUE(reader.ClosedNow());
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -47,6 +48,21 @@ TEST(SignedFile, SignVerifyTamperAndOtherKey) {
   WriteFileBytes(SignaturePath(path), std::vector<uint8_t>(sig.begin(), sig.begin() + 100));
   EXPECT_FALSE(VerifyFileSignature(path, a.record.certificate));
   EXPECT_FALSE(VerifyFileSignature(dir.File("none.xml"), a.record.certificate));
+}
+
+// A file beyond 64 MB (sparse: nothing of it is read) is neither signed nor
+// checked.
+TEST(SignedFile, FileBeyondTheBoundIsNeitherSignedNorChecked) {
+  TempDir dir;
+  const std::string path = dir.File("likes.xml");
+  WriteFileBytes(path, Text("<likes/>"));
+  const auto& a = Alice();
+  ASSERT_TRUE(SignFile(path, a.record, a.pw(), a.password.size()));
+  const auto sig = ReadFileBytes(SignaturePath(path));
+  ASSERT_EQ(::truncate(path.c_str(), (64 << 20) + 1), 0);
+  EXPECT_FALSE(SignFile(path, a.record, a.pw(), a.password.size()));
+  EXPECT_EQ(ReadFileBytes(SignaturePath(path)), sig);
+  EXPECT_FALSE(VerifyFileSignature(path, a.record.certificate));
 }
 
 class RecordLogs : public ::testing::Test {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "identity/signed_file.hpp"
 #include "store/contacts.hpp"
@@ -210,6 +213,76 @@ TEST_F(Contacts, SignatureCheckAtStartup) {
     EXPECT_FALSE(r.loaded);
     EXPECT_FALSE(r.warning);
   }
+}
+
+// Whether any log line holds every one of the texts.
+bool Logged(const std::vector<std::string>& lines, std::initializer_list<std::string> texts) {
+  for (const std::string& line : lines) {
+    bool all = true;
+    for (const std::string& text : texts) all = all && line.find(text) != std::string::npos;
+    if (all) return true;
+  }
+  return false;
+}
+
+// A broken or oversized file: logged with the reason at load, never
+// signed as it is, and kept as ".bad" by the next save. The oversized one
+// is sparse, so nothing of it is read.
+TEST_F(Contacts, UnreadableFilesAreLoggedWithTheReasonAndKeptAsBad) {
+  const struct {
+    const char* name;
+    off_t size;  // > 0: a sparse file of that size instead of `text`
+    const char* text;
+    const char* reason;
+  } cases[] = {
+      {"cut short", 0, "<likes><node id=\"1\"", "at byte"},
+      {"another root", 0, "<users/>", "no \"likes\" element"},
+      {"beyond 64 MB", (64 << 20) + 1, "", "larger than 64 MB (67108865 bytes)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.size > 0) {
+      WriteWholeFile(path, "");
+      ASSERT_EQ(::truncate(path.c_str(), c.size), 0);
+    } else {
+      WriteWholeFile(path, c.text);
+    }
+    test::StoreFixture f;
+    EXPECT_FALSE(LoadContactsAtStartup(f.store, path, test::Alice().record.certificate).loaded);
+    EXPECT_TRUE(Logged(f.log_lines, {"Can't read " + path, c.reason}));
+    EXPECT_FALSE(ContactsFileMayBeSigned(f.store));
+    EXPECT_TRUE(ContactsFileRejected(f.store));
+    ASSERT_TRUE(SaveContacts(f.store, path));
+    EXPECT_TRUE(Logged(f.log_lines, {"kept as " + path + ".bad"}));
+    EXPECT_TRUE(ContactsFileMayBeSigned(f.store));
+    struct stat st {};
+    ASSERT_EQ(::stat((path + ".bad").c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, c.size > 0 ? c.size : static_cast<off_t>(std::string(c.text).size()));
+    ASSERT_EQ(std::remove((path + ".bad").c_str()), 0);
+  }
+}
+
+// A failed save says why, leaves the old file, and the next save (of the
+// whole list) tries again. Failures come from the store's file writer (a
+// full disk) and from a folder that is a regular file.
+TEST_F(Contacts, FailedSaveSaysWhyAndTheNextSaveTriesAgain) {
+  AddContact(store, Peer(1, 1, 1), "One");
+  ASSERT_TRUE(SaveContacts(store, path));
+  const std::string before = ReadWholeFile(path);
+  store.write_file = [](const std::string&, std::string_view) { return ENOSPC; };
+  RenameContact(store, Peer(1, 0, 0).user_id, "Uno");
+  const SaveOutcome full = SaveContacts(store, path);
+  EXPECT_FALSE(full);
+  EXPECT_EQ(full.reason, "No space left on device");
+  EXPECT_EQ(ReadWholeFile(path), before);
+
+  store.write_file = ReplaceStoreFileContent;
+  const std::string not_a_folder = dir / "file";
+  WriteWholeFile(not_a_folder, "x");
+  EXPECT_EQ(SaveContacts(store, not_a_folder + "/likes.xml").reason, "Not a directory");
+
+  ASSERT_TRUE(SaveContacts(store, path));
+  EXPECT_NE(ReadWholeFile(path).find("name=\"Uno\""), std::string::npos);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "identity/secret_file.hpp"
 #include "store/downloads.hpp"
@@ -17,7 +18,7 @@ using test::ReadWholeFile;
 class Downloads : public ::testing::Test, protected test::StoreFixture {
  protected:
   bool Save(ContactStore& s, const test::TestIdentity& who = test::Alice()) {
-    return SaveDownloads(s, path, who.record, who.pw(), who.password.size());
+    return static_cast<bool>(SaveDownloads(s, path, who.record, who.pw(), who.password.size()));
   }
   bool Load(ContactStore& s, const test::TestIdentity& who = test::Alice()) {
     return LoadDownloads(s, path, who.record, who.pw(), who.password.size());
@@ -147,6 +148,22 @@ TEST_F(Downloads, UnreadableFilesAreKeptAsideNotOverwritten) {
   test::StoreFixture g;
   EXPECT_FALSE(LoadDownloads(g.store, dir / "none.xml", test::Alice().record, test::Alice().pw(),
                              test::Alice().password.size()));
+}
+
+// A file far beyond any real record (sparse: nothing of it is read) is
+// refused at once with the reason, and kept aside by the next save.
+TEST_F(Downloads, OversizedFileIsRefusedUnreadAndKeptAside) {
+  test::WriteWholeFile(path, "");
+  ASSERT_EQ(::truncate(path.c_str(), off_t{1} << 30), 0);
+  EXPECT_FALSE(Load(store));
+  ASSERT_EQ(log_lines.size(), 1u);
+  EXPECT_EQ(log_lines[0], "Main: Can't read " + path +
+                              ": larger than 64 MB (1073741824 bytes); it is kept aside at the next save");
+  AddDownload(store, Peer(1, 1, 1), "/a", "A", 0);
+  ASSERT_TRUE(Save(store));
+  struct stat st {};
+  ASSERT_EQ(::stat((path + ".bad").c_str(), &st), 0);
+  EXPECT_EQ(st.st_size, off_t{1} << 30);
 }
 
 }  // namespace

@@ -237,7 +237,7 @@ TEST_F(NetworkFile, SaveReplacesTheFileWholeOrNotAtAll) {
   ASSERT_EQ(::chmod(dir.path().c_str(), 0500), 0);
   const std::string before = ReadWholeFile(path);
   Merge(Peer(2, 0x0A000002, 1), now);
-  const bool saved = SaveNetworkFile(store, path);
+  const bool saved = static_cast<bool>(SaveNetworkFile(store, path));
   ASSERT_EQ(::chmod(dir.path().c_str(), 0700), 0);
   if (::geteuid() != 0) {
     EXPECT_FALSE(saved);

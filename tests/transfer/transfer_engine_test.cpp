@@ -1,7 +1,11 @@
 // The engine's behaviour with time driven by ticks: offering, the sender's
 // window, receiving out of order into a temporary file, cancels and
 // time-outs, naming, and input no peer should send.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "engine_fixture.hpp"
 
@@ -434,6 +438,48 @@ TEST_F(EngineTest, ARunningTransferShowsItsProgress) {
   const auto list = engine->ListTransfers();
   ASSERT_EQ(list.size(), 1u);
   EXPECT_TRUE(list[0].sending);
+}
+
+// Points this process's descriptor of `path` at /dev/full, where every
+// write fails for want of space.
+bool FillDiskUnder(const std::string& path) {
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    if (std::filesystem::read_symlink(entry.path(), error) != path) continue;
+    const int full = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    const int fd = std::stoi(entry.path().filename().string());
+    const bool done = full >= 0 && ::dup3(full, fd, O_CLOEXEC) == fd;
+    if (full >= 0) ::close(full);
+    return done;
+  }
+  return false;
+}
+
+// A full disk while receiving: the download stops without a partial file,
+// and the log and the transfer's status say why (the peer only learns of
+// the cancel).
+TEST_F(EngineTest, AFullDiskStopsTheDownloadAndSaysWhy) {
+  const std::string contents = Pattern(316 * 3);
+  const uint32_t id = 0x4242;
+  const uint32_t h = Offered(id, contents.size());
+  ASSERT_EQ(engine->AcceptIncomingFile(h), AcceptResult::kAccepted);
+  Receive(Block(id, 0, contents.substr(0, 316)));
+  const std::vector<std::string> parts = FilesIn(In());
+  ASSERT_EQ(parts.size(), 1u);
+  const std::string part = In() + "/" + parts[0];
+  ASSERT_TRUE(FillDiskUnder(part));
+  sender.Take();
+
+  Receive(Block(id, 1, contents.substr(316, 316)));
+  EXPECT_EQ(CapturingSender::Codes(sender.Take()), std::vector<uint8_t>{kFileCancel});
+  EXPECT_EQ(events.Last(h).text, "Cancelling Transfer: No space left on device");
+  EXPECT_TRUE(FilesIn(In()).empty());
+  const std::vector<std::string> lines = log.Messages("File Transfer");
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Can't write the received file " + part + ": No space left on device"),
+            lines.end());
+  Receive(Control(kFileCancelDone, id));
+  EXPECT_EQ(State(h), kTransferCanceled);
+  EXPECT_EQ(events.Last(h).text, "Transfer is canceled: No space left on device");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The contact popup menu's commands and "Add to favorite list".
 #include <string>
 
+#include "app/event_log.hpp"
 #include "app/main_window/main_window_controller.hpp"
 #include "identity/key_file.hpp"
 #include "net/call_channel.hpp"
@@ -67,20 +68,17 @@ CommandResult MainWindowController::Authorize(const PeerRef& peer) {
 
 CommandResult MainWindowController::AuthorizeConfirmed(const PeerRef& peer) {
   if (!SetContactAuthorized(parts_.store, peer.user_id, true)) return CommandResult::kNotContact;
-  SaveAndSign();
-  return CommandResult::kDone;
+  return SavedOrNot();
 }
 
 CommandResult MainWindowController::Deauthorize(const PeerRef& peer) {
   if (!SetContactAuthorized(parts_.store, peer.user_id, false)) return CommandResult::kNotContact;
-  SaveAndSign();
-  return CommandResult::kDone;
+  return SavedOrNot();
 }
 
 CommandResult MainWindowController::RemoveFromList(const PeerRef& peer) {
   if (!RemoveContact(parts_.store, peer.user_id)) return CommandResult::kNotContact;
-  SaveAndSign();
-  return CommandResult::kDone;
+  return SavedOrNot();
 }
 
 void MainWindowController::RequestConnection(const PeerRef& peer) { SendCode(peer, kCodeConnectionRequest); }
@@ -92,14 +90,14 @@ CommandResult MainWindowController::Rename(const PeerRef& peer) {
   const std::optional<std::string> name =
       parts_.prompts.AskRename(contact->original_name.value_or(""), contact->name.value_or(""));
   if (name) RenameContact(parts_.store, peer.user_id, *name);
-  SaveAndSign();
-  return name ? CommandResult::kDone : CommandResult::kDeclined;
+  const bool saved = SaveAndSign();
+  if (!name) return CommandResult::kDeclined;
+  return saved ? CommandResult::kDone : CommandResult::kNotSaved;
 }
 
 CommandResult MainWindowController::RenameTo(const PeerRef& peer, const std::string& name) {
   if (!RenameContact(parts_.store, peer.user_id, name)) return CommandResult::kNotContact;
-  SaveAndSign();
-  return CommandResult::kDone;
+  return SavedOrNot();
 }
 
 CommandResult MainWindowController::SendFile(const PeerRef& peer) {
@@ -114,17 +112,38 @@ CommandResult MainWindowController::AddContact(const PeerRef& peer) {
   // A peer known by address only has no identity to keep.
   if (IsZeroUserId(peer.user_id)) return CommandResult::kUnknown;
   orv::AddContact(parts_.store, peer, parts_.peers.PeerName(peer.user_id));
-  SaveAndSign();
-  return CommandResult::kDone;
+  return SavedOrNot();
 }
 
-void MainWindowController::SaveAndSign() {
-  parts_.saver.SaveContactsAndSign(parts_.settings.Likes);
+// A save that fails is logged and shown, and the change holds for this
+// run; the next change tries again, since every save writes the whole list.
+bool MainWindowController::SaveAndSign() {
+  const SaveOutcome outcome = parts_.saver.SaveContactsAndSign(parts_.settings.Likes);
+  NoteSave(outcome);
   // The list shows the change at once rather than at the next tick.
   RefreshRows(false);
+  return static_cast<bool>(outcome);
+}
+
+CommandResult MainWindowController::SavedOrNot() {
+  return SaveAndSign() ? CommandResult::kDone : CommandResult::kNotSaved;
+}
+
+void MainWindowController::NoteSave(const SaveOutcome& outcome) {
+  if (outcome) {
+    if (save_failure_.empty()) return;
+    save_failure_.clear();
+    parts_.events.StatusTextChanged("");
+    return;
+  }
+  save_failure_ = outcome.reason;
+  LogEvent("Main", "Can't save the contact list to " + parts_.settings.Likes + ": " + outcome.reason);
+  parts_.events.StatusTextChanged("Can't save the contact list: " + outcome.reason);
 }
 
 bool MainWindowController::SignContactsAtShutdown() {
+  // Never signed as it was read: it would make its authorizations genuine.
+  if (ContactsFileRejected(parts_.store)) NoteSave(SaveContacts(parts_.store, parts_.settings.Likes));
   if (parts_.saver.SignNow(parts_.settings.Likes)) return true;
   parts_.ui.ShowMessage(kTitleWarning, kCannotSignWarning, MessageIcon::kWarning);
   return false;

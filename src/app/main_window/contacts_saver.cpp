@@ -13,11 +13,11 @@ ContactsSaver::ContactsSaver(ContactStore& store, ContactsSigner& signer, Sleepe
 
 ContactsSaver::~ContactsSaver() { WaitForSigning(); }
 
-void ContactsSaver::SaveContactsAndSign(const std::string& path) {
-  // A file that cannot be written stays as it was; its signature is made
-  // again all the same, and still matches it.
-  SaveContacts(store_, path);
+SaveOutcome ContactsSaver::SaveContactsAndSign(const std::string& path) {
+  SaveOutcome outcome = SaveContacts(store_, path);
+  if (!outcome) return outcome;
   if (!threads_.Launch([this, path] { SignWhenFree(path); })) SignWhenFree(path);
+  return outcome;
 }
 
 void ContactsSaver::SignWhenFree(const std::string& path) {
@@ -26,13 +26,13 @@ void ContactsSaver::SignWhenFree(const std::string& path) {
     sleep_(kSaveLockRetry);
     held.try_lock();
   }
-  signer_.SignContactsFile(path);
+  if (ContactsFileMayBeSigned(store_)) signer_.SignContactsFile(path);
 }
 
 bool ContactsSaver::SignNow(const std::string& path) {
   WaitForSigning();
   std::lock_guard<std::mutex> held(save_lock_);
-  return signer_.SignContactsFile(path);
+  return ContactsFileMayBeSigned(store_) && signer_.SignContactsFile(path);
 }
 
 void ContactsSaver::WaitForSigning() { threads_.JoinAll(); }

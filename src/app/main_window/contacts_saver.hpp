@@ -12,6 +12,7 @@
 #include "app/main_window/main_window_ports.hpp"
 #include "net/thread_group.hpp"
 #include "store/contact_store.hpp"
+#include "store/save_outcome.hpp"
 
 namespace orv {
 
@@ -29,11 +30,14 @@ class ContactsSaver {
 
   // Writes the contacts file, then starts a thread that takes the save lock
   // (trying every 500 ms), signs the file and releases the lock. The
-  // thread reports nothing. When no thread can be made, signs here.
-  void SaveContactsAndSign(const std::string& path);
+  // thread reports nothing. When no thread can be made, signs here. A save
+  // that fails is returned for the caller to report, and nothing is signed:
+  // the file on the disk is the one that was there.
+  SaveOutcome SaveContactsAndSign(const std::string& path);
 
   // Shutdown: waits for the signing threads, then signs the file as it
-  // stands under the save lock. False when no signature was written.
+  // stands under the save lock. False when no signature was written; also
+  // for a file that may not be signed as it stands (ContactsFileState).
   bool SignNow(const std::string& path);
 
   // Waits until no signing thread runs.

@@ -57,6 +57,7 @@ enum class CommandResult {
   kNotContact,  // the UserId is not in the contact list: nothing happened
   kDeclined,    // the person said No or cancelled
   kUnknown,     // no such request, or a command that is not on the menu
+  kNotSaved,    // done for this run, but the contacts file could not be written (see save_failure)
 };
 
 class MainWindowController {
@@ -73,6 +74,9 @@ class MainWindowController {
   Presence presence() const { return presence_; }
   std::string title() const { return MainTitle(presence_, network_problem_); }
   uint32_t locate_countdown() const { return countdown_; }
+  // Why the last save of the contacts file failed; empty after one that
+  // succeeded.
+  const std::string& save_failure() const { return save_failure_; }
 
   // The person selected a row (or none); the tick keeps that contact
   // selected wherever its row moves.
@@ -142,7 +146,9 @@ class MainWindowController {
   bool ConnectTo(uint32_t ipv4, uint16_t port);
 
   // Shutdown: the contacts file signed anew as it stands; when that fails
-  // "Can't create signature for user list" is shown. False then.
+  // "Can't create signature for user list" is shown. False then. A file
+  // whose signature failed at start-up is first written anew from the list
+  // (its authorizations cleared), and is not signed when that fails.
   bool SignContactsAtShutdown();
 
  private:
@@ -152,7 +158,9 @@ class MainWindowController {
   void AutomaticAway();
   void SetPresence(Presence presence);
   void SendCode(const PeerRef& peer, uint32_t code);
-  void SaveAndSign();
+  bool SaveAndSign();
+  CommandResult SavedOrNot();
+  void NoteSave(const SaveOutcome& outcome);
   std::string AuthorizeQuestion(const ContactRecord& contact) const;
 
   MainWindowParts parts_;
@@ -164,6 +172,7 @@ class MainWindowController {
   Presence presence_ = Presence::kOnline;
   std::string network_problem_;
   std::vector<ConnectionRequest> requests_;
+  std::string save_failure_;
 };
 
 }  // namespace orv

@@ -42,6 +42,9 @@ class MainWindowEvents {
   virtual void ShowUserInfo(const UserInformation& info) = 0;
   // The modeless "RequestConnection" dialog.
   virtual void ShowConnectionRequest(const ConnectionRequest& request) = 0;
+  // The status bar's line: a failure the person should know of, such as a
+  // contact list that could not be saved; empty once that is mended.
+  virtual void StatusTextChanged(std::string_view text) = 0;
 };
 
 // The modal prompts of the contact commands.

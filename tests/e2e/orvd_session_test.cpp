@@ -68,6 +68,30 @@ TEST(Orvd, AnUnusablePasswordFileEndsTheStart) {
   }
 }
 
+// A node that could not receive ends at once with its reason instead of
+// running deaf: a key file that is not a key, or an empty password file
+// where a new key needs a password.
+TEST(Orvd, NoUsableKeyEndsTheStart) {
+  TempDir dir;
+  const std::vector<std::string> broken_args = NodeArgs(dir, "broken");
+  const std::vector<std::string> fresh_args = NodeArgs(dir, "fresh");
+  WriteWholeFile(dir / "broken/orv.key", "not a key");
+  WriteWholeFile(dir / "fresh.pw", "\n");
+  struct Case {
+    const std::vector<std::string>& args;
+    std::string reason;
+  } cases[] = {
+      {broken_args, "orvd: not connected: no key (no usable key file " + (dir / "broken/orv.key") + ")"},
+      {fresh_args, "orvd: the password file " + (dir / "fresh.pw") + " is empty; a key needs a password"},
+  };
+  for (const Case& c : cases) {
+    OrvdProcess node(c.args);
+    EXPECT_EQ(node.WaitExit(), 1) << c.reason;
+    EXPECT_NE(node.output().find(c.reason), std::string::npos) << node.output();
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "fresh/orv.key"));
+}
+
 TEST(Orvd, BadArgumentsAreRefused) {
   OrvdProcess bad({ORVD_PATH, "--connect", "not-an-address"});
   EXPECT_EQ(bad.Stop(0), 2);

@@ -9,13 +9,7 @@ namespace orv::test {
 namespace {
 
 // An endpoint without a key: a bound socket, no threads, no handshakes.
-std::unique_ptr<NetworkEndpoint> KeylessEndpoint(FakeHost& host) {
-  EndpointConfig config;
-  config.local_port = 0;
-  config.bind_ipv4 = kLoopback;
-  config.retry_thread = false;
-  return OpenEndpoint(host, config);
-}
+std::unique_ptr<NetworkEndpoint> KeylessEndpoint(FakeHost& host) { return test::OpenLoopbackEndpoint(host); }
 
 TEST(EndpointDhtNetwork, PresenceNeverWaitsForThePeerTableLock) {
   FakeHost host(nullptr);

@@ -307,15 +307,21 @@ class RecordingConsumers : public DhtNodeObserver,
 };
 
 // One complete node: host, consumers and an enabled endpoint on 127.0.0.1.
+// An endpoint on 127.0.0.1 at a port the system picks, without a retry
+// thread (tests tick).
+inline std::unique_ptr<NetworkEndpoint> OpenLoopbackEndpoint(NetworkHost& host, const NetworkConsumers& consumers = {}) {
+  EndpointConfig config;
+  config.local_port = 0;
+  config.bind_ipv4 = kLoopback;
+  config.retry_thread = false;
+  return OpenEndpoint(host, config, consumers);
+}
+
 // The retry thread does not run: tests tick.
 class Node {
  public:
   explicit Node(const TestIdentity& identity, bool enable = true) : host(&identity) {
-    EndpointConfig config;
-    config.local_port = 0;
-    config.bind_ipv4 = kLoopback;
-    config.retry_thread = false;
-    endpoint = OpenEndpoint(host, config, consumers.Set());
+    endpoint = OpenLoopbackEndpoint(host, consumers.Set());
     if (enable) Enable();
   }
   ~Node() {
@@ -381,6 +387,13 @@ class Node {
  private:
   mutable OwnUserId::Words id_{};  // what id() points into
 };
+
+// `a` calls `b` (a ping goes first) and both hold the session, with no
+// handshake worker left running.
+inline bool ConnectNodes(Node& a, Node& b) {
+  a.Send(b.Ref(), 1, {5, 0, 0, 0});
+  return a.WaitConnected(b.id()) && b.WaitConnected(a.id()) && a.WaitIdle() && b.WaitIdle();
+}
 
 // A plain UDP socket on 127.0.0.1 for hand-made datagrams.
 class RawSocket {

@@ -16,24 +16,16 @@ using test::FakeHost;
 using test::kLoopback;
 using test::Node;
 
-std::unique_ptr<NetworkEndpoint> OpenQuiet(FakeHost& host) {
-  EndpointConfig config;
-  config.local_port = 0;
-  config.bind_ipv4 = kLoopback;
-  config.retry_thread = false;
-  return OpenEndpoint(host, config);
-}
-
 TEST(NetworkStart, WithoutAKeyOrAPasswordTheEndpointStaysDisabledAndSaysWhy) {
   FakeHost keyless(nullptr);
-  auto none = OpenQuiet(keyless);
+  auto none = test::OpenLoopbackEndpoint(keyless);
   EXPECT_EQ(RestartNetwork(*none), NetworkStart::kNoKey);
   EXPECT_FALSE(none->enabled.load());
   EXPECT_EQ(NetworkProblemText(NetworkStart::kNoKey), "no key");
 
   FakeHost refusing(&Alice());
   refusing.RefusePassword(true);
-  auto deaf = OpenQuiet(refusing);
+  auto deaf = test::OpenLoopbackEndpoint(refusing);
   EXPECT_EQ(RestartNetwork(*deaf), NetworkStart::kNoPassword);
   EXPECT_FALSE(deaf->enabled.load());
   EXPECT_FALSE(deaf->threads_started);
@@ -44,7 +36,7 @@ TEST(NetworkStart, WithoutAKeyOrAPasswordTheEndpointStaysDisabledAndSaysWhy) {
 TEST(NetworkStart, APasswordGivenLaterStartsTheReceiving) {
   FakeHost host(&Alice());
   host.RefusePassword(true);
-  auto alice = OpenQuiet(host);
+  auto alice = test::OpenLoopbackEndpoint(host);
   ASSERT_EQ(RestartNetwork(*alice), NetworkStart::kNoPassword);
   host.RefusePassword(false);
   ASSERT_EQ(RestartNetwork(*alice), NetworkStart::kListening);
@@ -66,10 +58,7 @@ TEST(NetworkStart, APasswordGivenLaterStartsTheReceiving) {
 TEST(NetworkStart, AnotherKeyEndsTheOldSessionsAndSpeaksWithTheNewUserId) {
   Node alice(Alice());
   Node bob(Bob());
-  EXPECT_EQ(alice.Send(bob.Ref(), 1, {5, 0, 0, 0}), 0);
-  ASSERT_TRUE(alice.WaitConnected(bob.id()));
-  ASSERT_TRUE(bob.WaitConnected(alice.id()));
-  ASSERT_TRUE(alice.WaitIdle());
+  ASSERT_TRUE(test::ConnectNodes(alice, bob));
 
   alice.host.UseIdentity(Carol());
   ASSERT_EQ(RestartNetwork(*alice.endpoint), NetworkStart::kListening);

@@ -26,9 +26,7 @@ bool TracedFrom(Node& node, uint16_t port, uint32_t type) {
 TEST(SpoofedTeardown, ATerminateFromAnotherAddressLeavesTheSession) {
   Node a(Alice());
   Node b(Bob());
-  EXPECT_EQ(a.Send(b.Ref(), 1, {5, 0, 0, 0}), 0);
-  ASSERT_TRUE(a.WaitConnected(b.id()));
-  ASSERT_TRUE(b.WaitConnected(a.id()));
+  ASSERT_TRUE(test::ConnectNodes(a, b));
   RawSocket third;
   third.SendTo(b.port(), MakeDatagram(a.id(), kSesTerminate));
   ASSERT_TRUE(TracedFrom(b, third.port(), kSesTerminate));

@@ -222,7 +222,7 @@ TEST_F(TwoNodes, CallsMeetInVoiceWhenBothDial) {
   EXPECT_EQ(b->voice.log, (std::vector<std::string>{"created", "start"}));
   alice->PressCallButton();
   ASSERT_TRUE(Pump([&] { return bob->call_state() == kCallIdle; }));
-  EXPECT_EQ(b->voice.log.back(), "stop");
+  EXPECT_TRUE(Pump([&] { return b->voice.log.back() == "stop"; }));
 }
 
 TEST_F(TwoNodes, ACallIsAnsweredAndHungUp) {
@@ -237,9 +237,12 @@ TEST_F(TwoNodes, ACallIsAnsweredAndHungUp) {
   bob->AnswerRing();
   ASSERT_TRUE(TickUntil([&] { return alice->call_state() == kCallInVoice; }, 3));
   EXPECT_EQ(bob->call_state(), kCallInVoice);
-  EXPECT_FALSE(alice->ring_open());
+  // The call state changes on the receive thread; the ring closes in the
+  // task it posts.
+  EXPECT_TRUE(Pump([&] { return !alice->ring_open(); }));
   bob->PressCallButton();  // Bob hangs up
   ASSERT_TRUE(Pump([&] { return alice->call_state() == kCallIdle; }));
+  EXPECT_TRUE(Pump([&] { return a->voice.log.size() >= 3; }));
   EXPECT_EQ(a->voice.log, (std::vector<std::string>{"created", "start", "stop"}));
 }
 
@@ -250,7 +253,7 @@ TEST_F(TwoNodes, ARefusedCallEndsOnBothSides) {
   ASSERT_TRUE(Pump([&] { return bob->ring_open(); }));
   bob->RefuseRing();
   ASSERT_TRUE(Pump([&] { return alice->call_state() == kCallIdle; }));
-  EXPECT_FALSE(alice->ring_open());  // the dial tone stopped with the call
+  EXPECT_TRUE(Pump([&] { return !alice->ring_open(); }));  // the dial tone stops with the call
   EXPECT_EQ(bob->call_state(), kCallAbort);
   int seconds = 0;
   while (bob->call_state() == kCallAbort && seconds < 10) {
@@ -264,6 +267,11 @@ TEST_F(TwoNodes, ARefusedCallEndsOnBothSides) {
 TEST_F(TwoNodes, AnUnansweredCallGivesUpAfter61SecondsAndTheRingStops11Later) {
   auto alice = Connect();
   auto bob = b->With(AId());
+  // A ringing side sends nothing back; a late copy of the chat's
+  // acknowledgement would restart Alice's count of silent seconds.
+  pair_->relay.SetFilter([](Relay::Side side, std::vector<uint8_t>&) {
+    return side == Relay::Side::kFromB ? Relay::Verdict::kDrop : Relay::Verdict::kPass;
+  });
   alice->PressCallButton();
   ASSERT_TRUE(Pump([&] { return bob->ring_open(); }));
   int seconds = 0;

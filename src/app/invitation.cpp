@@ -66,13 +66,6 @@ bool ParseUserIdDigits(std::string_view digits, uint32_t* user_id) {
   return true;
 }
 
-std::string AddressField(const InvitationAddress& a) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%u.%u.%u.%u:%u", a.ipv4 >> 24, (a.ipv4 >> 16) & 0xFF, (a.ipv4 >> 8) & 0xFF,
-                a.ipv4 & 0xFF, static_cast<unsigned>(a.port));
-  return text;
-}
-
 // One "key=value" field into the invitation; a reason when it is wrong.
 std::string TakeField(std::string_view field, Invitation& out) {
   const size_t eq = field.find('=');
@@ -106,7 +99,7 @@ std::string FormatInvitation(const Invitation& invitation) {
   }
   char separator = '?';
   for (const InvitationAddress& a : invitation.addresses) {
-    text += separator + std::string("addr=") + AddressField(a);
+    text += separator + std::string("addr=") + AddressText(a.ipv4, a.port);
     separator = '&';
   }
   if (!invitation.name.empty()) text += separator + std::string("name=") + Escape(invitation.name);

@@ -121,20 +121,25 @@ void PasswordDialog::Browse() {
     key_file_->setText(chooser.selectedFiles().first());
 }
 
+// The core's rule for a password being set (not empty; the confirmation,
+// where shown, the same); entering one is the person's choice (an old key
+// may have an empty one).
 void PasswordDialog::TryAccept() {
-  // A password being set may not be empty: an empty answer at the prompt
-  // means "no password", so the key could never be used.
-  if (mode_ != PasswordMode::kEnter && password_->text().isEmpty()) {
-    complaint_("Error", "The password can't be empty");
-    password_->setFocus();
-    return;
-  }
-  if (ConfirmationShown() && !(PasswordFromEdit(*password_) == PasswordFromEdit(*confirmation_))) {
-    complaint_("Error", "Passwords are different");
-    password_->clear();
-    confirmation_->clear();
-    password_->setFocus();
-    return;
+  if (mode_ != PasswordMode::kEnter) {
+    PasswordAnswer typed;
+    typed.password = PasswordFromEdit(*password_);
+    typed.confirmation = PasswordFromEdit(*confirmation_);
+    typed.confirmation_shown = ConfirmationShown();
+    const std::string_view refusal = NewPasswordRefusal(typed);
+    if (!refusal.empty()) {
+      complaint_("Error", QString::fromUtf8(refusal.data(), static_cast<qsizetype>(refusal.size())));
+      if (!typed.password.empty()) {  // they differ: both are typed again
+        password_->clear();
+        confirmation_->clear();
+      }
+      password_->setFocus();
+      return;
+    }
   }
   accept();
 }

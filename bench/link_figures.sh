@@ -53,26 +53,13 @@ POLL_S=0.05              # between looks at a node
 SESSION_LOSSES=(0 0.02 0.10)
 TRANSFER_LOSSES=(0 0.005 0.02 0.10)
 
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/orv-link-XXXXXX")
-PIDS=()      # every process started and not yet reaped
+# shellcheck source=tests/support/orvd_script_lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../tests/support/orvd_script_lib.sh"
+start_workdir link
 RELAY_FD=""  # our end of the relay's command pipe
 
-# shellcheck disable=SC2317  # called by the trap
-cleanup() {
-  local pid
-  [[ -z $RELAY_FD ]] || exec {RELAY_FD}>&-
-  for pid in "${PIDS[@]}"; do
-    kill "$pid" 2>/dev/null || true
-  done
-  for pid in "${PIDS[@]}"; do
-    wait "$pid" 2>/dev/null || true
-  done
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-# A write to a program that ended fails instead of ending the script silently.
-trap '' PIPE
+# shellcheck disable=SC2317  # called by cleanup
+close_pipes() { [[ -z $RELAY_FD ]] || exec {RELAY_FD}>&-; }
 
 now_us() { echo "${EPOCHREALTIME/./}"; }
 
@@ -84,8 +71,6 @@ forget() {
   done
   PIDS=("${kept[@]}")
 }
-
-alive() { kill -0 "$1" 2>/dev/null; }
 
 # stop PID SECONDS: waits that long for the process to end by itself, then
 # asks it to end, then ends it; reaps it either way.
@@ -135,19 +120,6 @@ stamp_of() {
   line=$(grep -m 1 -E "^[0-9]+ ($1)" "$2" 2>/dev/null) || return 1
   echo "${line%% *}"
 }
-
-# Waits up to $2 seconds for a line matching $1 in file $3.
-wait_for_line() {
-  local pattern=$1 limit=$2 file=$3 i
-  for ((i = 0; i < limit * 10; i++)); do
-    grep -q -E -- "$pattern" "$file" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-# field KEY LINE: the value of KEY= in a line of fields.
-field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$2"; }
 
 ctl() { "$ORVD" ctl --profile "$WORK/$1" --timeout 10 "${@:2}"; }
 

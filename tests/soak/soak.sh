@@ -32,25 +32,12 @@ FILE_BYTES=$((1 << 20))
 DRAIN_SECONDS=120   # after the last send, how long everything may take to arrive
 RSS_GROWTH_LIMIT=20 # per cent
 
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/orv-soak-XXXXXX")
-PIDS=()
+# shellcheck source=tests/support/orvd_script_lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/orvd_script_lib.sh"
+start_workdir soak
 
-# shellcheck disable=SC2317  # called by the trap
-cleanup() {
-  local pid
-  exec 8>&- 9>&-
-  for pid in "${PIDS[@]}"; do
-    kill "$pid" 2>/dev/null || true
-  done
-  for pid in "${PIDS[@]}"; do
-    wait "$pid" 2>/dev/null || true
-  done
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-# A write to a program that ended fails instead of ending the script silently.
-trap '' PIPE
+# shellcheck disable=SC2317  # called by cleanup
+close_pipes() { exec 8>&- 9>&-; }
 
 # Ends the run with a reason, and what the nodes last said about the
 # network (their output goes with the temporary directory).
@@ -64,19 +51,6 @@ fail() {
   done
   exit 1
 }
-
-# Waits up to $2 seconds for a line matching $1 (a grep pattern) in file $3.
-wait_for_line() {
-  local pattern=$1 limit=$2 file=$3 i
-  for ((i = 0; i < limit * 10; i++)); do
-    grep -q -- "$pattern" "$file" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
-# field KEY LINE: the value of KEY= in a line of fields.
-field() { sed -n "s/.* $1=\([^ ]*\).*/\1/p" <<<"$2"; }
 
 # A node: its profile, settings ($2, more INI lines) and password file;
 # its process id in last_pid.
@@ -95,7 +69,6 @@ ctl() { "$ORVD" ctl --profile "$WORK/$1" --timeout 60 "${@:2}"; }
 
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
 fd_count() { find "/proc/$1/fd" -mindepth 1 -maxdepth 1 | wc -l; }
-alive() { kill -0 "$1" 2>/dev/null; }
 
 # The numbers of the soak lines bob has shown, in the order shown.
 shown_lines() { grep '^event chat ' "$WORK/bob.out" | grep -o 'text=soak-[0-9]*' | cut -d- -f2 || true; }

@@ -16,8 +16,7 @@ using test::Bob;
 using test::MakeDatagram;
 using test::Node;
 using test::RawSocket;
-
-const uint32_t kStranger[kUserIdWords] = {0x5717A46E, 1, 2, 3, 4, 5, 6, 7};
+using test::kStranger;
 
 std::vector<uint8_t> Noise(size_t n, uint32_t seed) {
   std::mt19937 random(seed);

@@ -307,6 +307,9 @@ class RecordingConsumers : public DhtNodeObserver,
 };
 
 // One complete node: host, consumers and an enabled endpoint on 127.0.0.1.
+// A UserId nobody has: hand-made datagrams from a stranger.
+inline constexpr uint32_t kStranger[kUserIdWords] = {0x5717A46E, 1, 2, 3, 4, 5, 6, 7};
+
 // An endpoint on 127.0.0.1 at a port the system picks, without a retry
 // thread (tests tick).
 inline std::unique_ptr<NetworkEndpoint> OpenLoopbackEndpoint(NetworkHost& host, const NetworkConsumers& consumers = {}) {

@@ -13,8 +13,7 @@ using test::Bob;
 using test::MakeDatagram;
 using test::Node;
 using test::RawSocket;
-
-const uint32_t kStranger[kUserIdWords] = {0x5717A46E, 1, 2, 3, 4, 5, 6, 7};
+using test::kStranger;
 
 // Sends a harmless datagram after the one under test and waits until
 // `node` traced it: the receive thread handles datagrams one after the
